@@ -1,0 +1,40 @@
+#pragma once
+
+#include "form/form_platform.h"
+#include "logic/currency.h"
+
+#include <cstdint>
+
+namespace tarnwick {
+
+// The six command handlers and the form-level variables they share. Each
+// handler does its steps in order; one that reuses another's work calls it.
+// A run-time error stops the handler and every handler that called it.
+class FormCommands {
+public:
+    explicit FormCommands(FormPlatform& platform) : platform_(platform) {}
+
+    void cmdCalculate_Click();
+    void cmdClear_Click();
+    void cmdExit_Click();
+    void cmdNext_Click();
+    void cmdPrint_Click();
+    void cmdSummary_Click();
+
+    using Handler = void (FormCommands::*)();
+    // Runs a handler as the event loop does: a run-time error is reported
+    // here, once, and the program goes on.
+    void runFromEventLoop(Handler handler) noexcept;
+
+    Currency totalOfServices() const { return mcurTotalOfServices; }
+    std::int16_t numberOfClients() const { return mintNumberOfClients; }
+    Currency totalDue() const { return mcurTotalDue; }
+
+private:
+    FormPlatform& platform_;
+    Currency mcurTotalOfServices;
+    std::int16_t mintNumberOfClients = 0;
+    Currency mcurTotalDue;
+};
+
+} // namespace tarnwick
