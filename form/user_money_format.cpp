@@ -3,11 +3,9 @@
 #include <cerrno>
 #include <climits>
 #include <clocale>
-#include <cstring>
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
-#include <memory>
 #include <string>
 
 namespace tarnwick {
@@ -54,32 +52,30 @@ public:
         if (descriptor_ == invalid() || input.empty())
             return input;
         iconv(descriptor_, nullptr, nullptr, nullptr, nullptr);
-        std::string output(input.size() * 4 + 4, '\0');
+        std::string output;
         char* in = input.data();
         std::size_t inLeft = input.size();
-        char* out = output.data();
-        std::size_t outLeft = output.size();
         while (inLeft > 0) {
-            if (iconv(descriptor_, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1))
-                break;
+            char buffer[64];
+            char* out = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const std::size_t result = iconv(descriptor_, &in, &inLeft, &out, &outLeft);
+            output.append(buffer, static_cast<std::size_t>(out - buffer));
+            if (result != static_cast<std::size_t>(-1) || errno == E2BIG)
+                continue;
             if (errno != EILSEQ && errno != EINVAL)
                 break;
             // A byte the codeset does not define: show the replacement character.
-            static constexpr char replacement[] = "\xEF\xBF\xBD";
-            if (outLeft < 3)
-                break;
-            std::memcpy(out, replacement, 3);
-            out += 3;
-            outLeft -= 3;
+            output += "\xEF\xBF\xBD";
             ++in;
             --inLeft;
         }
-        output.resize(output.size() - outLeft);
         return output;
     }
 
 private:
-    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
+    // iconv's own way of saying "no descriptor".
+    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); } // NOLINT(performance-no-int-to-ptr)
     iconv_t descriptor_ = invalid();
 };
 
@@ -105,7 +101,7 @@ std::vector<int> groupingFrom(const char* grouping)
             sizes.push_back(0);  // no further grouping
             break;
         }
-        sizes.push_back(*size);
+        sizes.push_back(static_cast<unsigned char>(*size));
     }
     return sizes;
 }
@@ -131,7 +127,7 @@ MoneyFormat userMoneyFormat()
     if (format.negativeSign.empty())
         format.negativeSign = "-";
     if (given(conventions->frac_digits) && conventions->frac_digits >= 0)
-        format.fractionDigits = conventions->frac_digits;
+        format.fractionDigits = static_cast<unsigned char>(conventions->frac_digits);
     format.positive = layoutFrom(conventions->p_cs_precedes, conventions->p_sep_by_space, conventions->p_sign_posn);
     format.negative = layoutFrom(conventions->n_cs_precedes, conventions->n_sep_by_space, conventions->n_sign_posn);
     return format;
