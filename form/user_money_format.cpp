@@ -119,13 +119,14 @@ MoneyFormat userMoneyFormat()
     if (format.decimalPoint.empty())
         format.decimalPoint = conventions->decimal_point;
     if (format.decimalPoint.empty())
-        format.decimalPoint = ".";
+        format.decimalPoint = MoneyFormat{}.decimalPoint;
     format.thousandsSeparator = utf8(conventions->mon_thousands_sep);
     format.grouping = groupingFrom(conventions->mon_grouping);
     format.positiveSign = utf8(conventions->positive_sign);
+    // A region without a negative sign still writes "-", as POSIX asks.
     format.negativeSign = utf8(conventions->negative_sign);
     if (format.negativeSign.empty())
-        format.negativeSign = "-";
+        format.negativeSign = MoneyFormat{}.negativeSign;
     if (given(conventions->frac_digits) && conventions->frac_digits >= 0)
         format.fractionDigits = static_cast<unsigned char>(conventions->frac_digits);
     format.positive = layoutFrom(conventions->p_cs_precedes, conventions->p_sep_by_space, conventions->p_sign_posn);

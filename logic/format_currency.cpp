@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
 
 namespace tarnwick {
 
@@ -45,46 +46,72 @@ Magnitude roundedMagnitude(Currency amount, int digits)
     return {units / keptScale, units % keptScale, digits};
 }
 
-std::string groupedDigits(std::uint64_t whole, const MoneyFormat& format)
+// The whole units as digits, split into the region's groups; built on the
+// stack so that the text can be sized before anything is written.
+class GroupedWhole {
+public:
+    GroupedWhole(std::uint64_t whole, const MoneyFormat& format)
+    {
+        do {
+            digits_[maxDigits - ++count_] = static_cast<char>('0' + whole % 10);
+            whole /= 10;
+        } while (whole != 0);
+
+        // Walk from the decimal point leftwards; the last size repeats, one of 0 or less stops.
+        leading_ = count_;
+        if (format.thousandsSeparator.empty() || format.grouping.empty())
+            return;
+        std::size_t index = 0;
+        int size = format.grouping.front();
+        while (size > 0 && leading_ > size) {
+            groupSizes_[groups_++] = size;
+            leading_ -= size;
+            if (++index < format.grouping.size())
+                size = format.grouping[index];
+        }
+    }
+
+    std::size_t size(const MoneyFormat& format) const
+    {
+        return static_cast<std::size_t>(count_) + static_cast<std::size_t>(groups_) * format.thousandsSeparator.size();
+    }
+
+    void appendTo(std::string& text, const MoneyFormat& format) const
+    {
+        const char* next = digits_ + maxDigits - count_;
+        text.append(next, static_cast<std::size_t>(leading_));
+        next += leading_;
+        for (int group = groups_ - 1; group >= 0; --group) {
+            text += format.thousandsSeparator;
+            text.append(next, static_cast<std::size_t>(groupSizes_[group]));
+            next += groupSizes_[group];
+        }
+    }
+
+private:
+    static constexpr int maxDigits = 20;  // of a 64-bit unsigned number
+
+    char digits_[maxDigits];   // right-aligned
+    int count_ = 0;
+    int groupSizes_[maxDigits];  // from the decimal point leftwards
+    int groups_ = 0;
+    int leading_ = 0;  // digits before the first separator
+};
+
+void appendFraction(std::string& text, const Magnitude& magnitude, const MoneyFormat& format)
 {
-    std::string digits = std::to_string(whole);
-    if (format.thousandsSeparator.empty() || format.grouping.empty() || format.grouping.front() <= 0)
-        return digits;
-
-    // Walk from the decimal point leftwards, collecting groups.
-    std::vector<std::string_view> groups;
-    std::string_view rest = digits;
-    std::size_t next = 0;
-    int size = format.grouping.front();
-    while (size > 0 && rest.size() > static_cast<std::size_t>(size)) {
-        groups.push_back(rest.substr(rest.size() - size));
-        rest.remove_suffix(size);
-        if (++next < format.grouping.size())
-            size = format.grouping[next];
+    if (magnitude.digits <= 0)
+        return;
+    const int kept = std::min(magnitude.digits, storedDigits);
+    char fraction[storedDigits];
+    std::uint64_t rest = magnitude.fraction;
+    for (int i = kept - 1; i >= 0; --i) {
+        fraction[i] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
     }
-    groups.push_back(rest);
-
-    std::string result;
-    for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
-        if (group != groups.rbegin())
-            result += format.thousandsSeparator;
-        result += *group;
-    }
-    return result;
-}
-
-std::string number(const Magnitude& magnitude, const MoneyFormat& format)
-{
-    std::string text = groupedDigits(magnitude.whole, format);
-    if (magnitude.digits > 0) {
-        std::string fraction = std::to_string(magnitude.fraction);
-        const int kept = std::min(magnitude.digits, storedDigits);
-        text += format.decimalPoint;
-        text.append(static_cast<std::size_t>(kept) - fraction.size(), '0');
-        text += fraction;
-        text.append(static_cast<std::size_t>(magnitude.digits - kept), '0');
-    }
-    return text;
+    text += format.decimalPoint;
+    text.append(fraction, static_cast<std::size_t>(kept));
+    text.append(static_cast<std::size_t>(magnitude.digits - kept), '0');
 }
 
 } // namespace
@@ -97,9 +124,10 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
     const Magnitude magnitude = roundedMagnitude(amount, digits < 0 ? std::max(format.fractionDigits, 0) : digits);
     const bool negative = amount.scaled() < 0 && !magnitude.isZero();
     const MoneyFormat::Layout& layout = negative ? format.negative : format.positive;
-    const std::string& sign = negative ? (format.negativeSign.empty() ? std::string("-") : format.negativeSign)
-                                       : format.positiveSign;
-    const std::string& symbol = format.currencySymbol;
+    const std::string_view sign = negative ? (format.negativeSign.empty() ? std::string_view("-")
+                                                                         : std::string_view(format.negativeSign))
+                                           : std::string_view(format.positiveSign);
+    const std::string_view symbol = format.currencySymbol;
     const Position position = layout.signPosition;
 
     // A space between symbol and sign only where the two stand side by side.
@@ -110,7 +138,12 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
             || (position == Position::AfterAll && layout.symbolPrecedes)))
         spacing = Spacing::None;
 
+    // Sized before writing: one allocation at most, none for a short text.
+    const GroupedWhole whole(magnitude.whole, format);
+    const std::size_t fractionSize
+        = magnitude.digits > 0 ? format.decimalPoint.size() + static_cast<std::size_t>(magnitude.digits) : 0;
     std::string text;
+    text.reserve(whole.size(format) + fractionSize + symbol.size() + sign.size() + 3);  // 3: a space, two parentheses
     const bool parentheses = position == Position::Parentheses && negative;
     if (parentheses)
         text += '(';
@@ -133,7 +166,8 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
         text += sign;
     }
 
-    text += number(magnitude, format);
+    whole.appendTo(text, format);
+    appendFraction(text, magnitude, format);
 
     if (!layout.symbolPrecedes) {
         if (position == Position::BeforeSymbol) {
