@@ -144,6 +144,12 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
         = magnitude.digits > 0 ? format.decimalPoint.size() + static_cast<std::size_t>(magnitude.digits) : 0;
     std::string text;
     text.reserve(whole.size(format) + fractionSize + symbol.size() + sign.size() + 3);  // 3: a space, two parentheses
+    // The sign where it follows the symbol, spaced off when the region says so.
+    const auto appendSignAfterSymbol = [&] {
+        if (spacing == Spacing::SymbolFromSign)
+            text += ' ';
+        text += sign;
+    };
     const bool parentheses = position == Position::Parentheses && negative;
     if (parentheses)
         text += '(';
@@ -155,11 +161,8 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
                 text += ' ';
         }
         text += symbol;
-        if (position == Position::AfterSymbol) {
-            if (spacing == Spacing::SymbolFromSign)
-                text += ' ';
-            text += sign;
-        }
+        if (position == Position::AfterSymbol)
+            appendSignAfterSymbol();
         if (spacing == Spacing::SymbolFromAmount)
             text += ' ';
     } else if (position == Position::BeforeAll) {
@@ -179,18 +182,12 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
             || (position != Position::BeforeSymbol && spacing == Spacing::SymbolFromAmount))
             text += ' ';
         text += symbol;
-        if (position == Position::AfterSymbol) {
-            if (spacing == Spacing::SymbolFromSign)
-                text += ' ';
-            text += sign;
-        }
+        if (position == Position::AfterSymbol)
+            appendSignAfterSymbol();
     }
 
-    if (position == Position::AfterAll) {
-        if (spacing == Spacing::SymbolFromSign)
-            text += ' ';
-        text += sign;
-    }
+    if (position == Position::AfterAll)
+        appendSignAfterSymbol();
 
     if (parentheses)
         text += ')';
