@@ -1,0 +1,863 @@
+// The real window, offscreen: its controls and their places, the keyboard
+// model an operator relies on, and what each button does on the screen.
+
+#include "form/form_layout.h"
+#include "form/frm_tarnwick2.h"
+#include "form_test_environment.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDebug>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <clocale>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <utility>
+
+// Keys and clicks act at once, or within an animated press of about 100 ms;
+// a short limit keeps a failing run quick.
+#define TRY_COMPARE(actual, expected) QTRY_COMPARE_WITH_TIMEOUT(actual, expected, 2000)
+#define TRY_VERIFY(condition) QTRY_VERIFY_WITH_TIMEOUT(condition, 2000)
+
+using tarnwick::formLayout;
+using tarnwick::frmTarnwick2;
+
+namespace {
+
+QString text(std::string_view view)
+{
+    return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
+}
+
+// A box as the operator saw it.
+struct ShownBox {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    int buttonCount = 0;
+};
+
+// Closes every modal box soon after it opens, as an operator would press its
+// OK, and records what it showed, so a box never blocks a test and a test
+// can tell which boxes appeared.
+class ModalBoxGuard : public QObject {
+public:
+    ModalBoxGuard()
+    {
+        connect(&timer_, &QTimer::timeout, this, &ModalBoxGuard::closeModalBox);
+        timer_.start(10);
+    }
+
+    QList<ShownBox> takeBoxes() { return std::exchange(boxes_, {}); }
+
+private:
+    void closeModalBox()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        ShownBox shown;
+        shown.title = modal->windowTitle();
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box) {
+            shown.text = box->text();
+            shown.icon = box->icon();
+            shown.buttons = box->standardButtons();
+            shown.buttonCount = static_cast<int>(box->buttons().size());
+        }
+        boxes_.append(shown);
+        if (QAbstractButton* ok = box ? box->button(QMessageBox::Ok) : nullptr)
+            ok->click();
+        else
+            modal->close();
+    }
+
+    QTimer timer_;
+    QList<ShownBox> boxes_;
+};
+
+QString describe(const QList<ShownBox>& boxes)
+{
+    QStringList lines;
+    for (const ShownBox& box : boxes)
+        lines << box.title + ": " + box.text;
+    return lines.join(" | ");
+}
+
+QStringList openingSelection()
+{
+    return {"optMakeover", "optNone"};
+}
+
+} // namespace
+
+class FormWindowTest : public QObject {
+    Q_OBJECT
+
+public:
+    static void initMain() { tarnwick::test::isolateTestProcess(); }
+
+private slots:
+    void init();
+    void cleanup();
+
+    void opens_on_makeover_without_coupon();
+    void controls_have_their_kind_container_and_caption_data();
+    void controls_have_their_kind_container_and_caption();
+    void controls_sit_where_the_layout_puts_them_data();
+    void controls_sit_where_the_layout_puts_them();
+    void every_caption_is_readable_and_nothing_overlaps();
+
+    void tab_visits_only_the_selected_option_of_each_group_data();
+    void tab_visits_only_the_selected_option_of_each_group();
+    void enter_presses_calculate_unless_a_focused_button_takes_it_data();
+    void enter_presses_calculate_unless_a_focused_button_takes_it();
+    void escape_presses_clear_wherever_the_focus_is_data();
+    void escape_presses_clear_wherever_the_focus_is();
+    void unique_access_keys_select_or_press_their_control_data();
+    void unique_access_keys_select_or_press_their_control();
+    void shared_access_keys_only_move_the_focus_data();
+    void shared_access_keys_only_move_the_focus();
+    void arrow_keys_move_the_selection_within_a_group_data();
+    void arrow_keys_move_the_selection_within_a_group();
+
+    void clicking_an_option_changes_only_its_own_group_data();
+    void clicking_an_option_changes_only_its_own_group();
+    void calculate_shows_the_amounts_in_the_region_format_data();
+    void calculate_shows_the_amounts_in_the_region_format();
+    void next_patron_counts_and_clears_the_window();
+    void clear_empties_labels_and_resets_selection();
+    void summary_box_shows_the_tally_data();
+    void summary_box_shows_the_tally();
+    void failed_print_is_reported_and_the_window_goes_on();
+    void exit_closes_the_window();
+
+private:
+    template <typename Control = QWidget> Control* control(const QString& name) const
+    {
+        return window_->findChild<Control*>(name);
+    }
+
+    QString focused() const
+    {
+        const QWidget* focus = QApplication::focusWidget();
+        return focus ? focus->objectName() : QStringLiteral("(nothing)");
+    }
+
+    QStringList selectedOptions() const
+    {
+        QStringList names;
+        for (const auto& spec : formLayout) {
+            const auto* option = control<QRadioButton>(text(spec.name));
+            if (option && option->isChecked())
+                names << option->objectName();
+        }
+        return names;
+    }
+
+    QString labelText(const char* name) const { return control<QLabel>(QString::fromLatin1(name))->text(); }
+
+    int clients() const { return window_->commands().numberOfClients(); }
+
+    // Buttons and options in the middle of a press, such as an access key's animated one.
+    QStringList buttonsDown() const
+    {
+        QStringList down;
+        for (const QAbstractButton* button : window_->findChildren<QAbstractButton*>())
+            if (button->isDown())
+                down << button->objectName();
+        return down;
+    }
+
+    // Keys as an operator types them, through the window system.
+    void type(const QString& keys) const
+    {
+        const QKeySequence sequence(keys);
+        for (int i = 0; i < sequence.count(); ++i) {
+            Qt::Key key = sequence[i].key();
+            const Qt::KeyboardModifiers modifiers = sequence[i].keyboardModifiers();
+            // A keyboard sends Shift+Tab as Backtab.
+            if (key == Qt::Key_Tab && modifiers.testFlag(Qt::ShiftModifier))
+                key = Qt::Key_Backtab;
+            QTest::keyClick(window_->windowHandle(), key, modifiers);
+        }
+    }
+
+    // A mouse click; an option is clicked on its round indicator.
+    bool click(const QString& name) const
+    {
+        QWidget* widget = control(name);
+        if (!widget)
+            return false;
+        const QPoint where
+            = qobject_cast<QRadioButton*>(widget) ? QPoint(6, widget->height() / 2) : widget->rect().center();
+        QTest::mouseClick(widget, Qt::LeftButton, {}, where);
+        return true;
+    }
+
+    bool focusOn(const QString& name) const
+    {
+        QWidget* widget = control(name);
+        if (!widget)
+            return false;
+        widget->setFocus(Qt::OtherFocusReason);
+        return QTest::qWaitFor([&] { return QApplication::focusWidget() == widget; }, 2000);
+    }
+
+    // Whether something asked the application to quit since the last look.
+    // With no event loop running, Qt keeps such a request pending and would
+    // end the next modal box's loop with it; looking clears it.
+    static bool takeQuitRequest()
+    {
+        QEventLoop probe;
+        QTimer::singleShot(0, &probe, [&probe] { probe.exit(0); });
+        if (probe.exec() != -1)
+            return false;
+        // Only the application's own loop forgets a pending quit.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QApplication::exec();
+        return true;
+    }
+
+    std::unique_ptr<frmTarnwick2> window_;
+    std::unique_ptr<ModalBoxGuard> boxes_;
+    std::string savedMonetaryLocale_;
+};
+
+void FormWindowTest::init()
+{
+    // Amounts are checked as a US English region writes them.
+    savedMonetaryLocale_ = std::setlocale(LC_MONETARY, nullptr);
+    QVERIFY2(std::setlocale(LC_MONETARY, "en_US.UTF-8"), "the en_US.UTF-8 locale is not installed");
+
+    boxes_ = std::make_unique<ModalBoxGuard>();
+    window_ = std::make_unique<frmTarnwick2>();
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+}
+
+void FormWindowTest::cleanup()
+{
+    const QList<ShownBox> unexpected = boxes_ ? boxes_->takeBoxes() : QList<ShownBox>{};
+    const bool unexpectedQuit = takeQuitRequest();
+    window_.reset();
+    boxes_.reset();
+    std::setlocale(LC_MONETARY, savedMonetaryLocale_.c_str());
+    QVERIFY2(unexpected.isEmpty(), qPrintable("unexpected box: " + describe(unexpected)));
+    QVERIFY2(!unexpectedQuit, "the program was told to end");
+}
+
+void FormWindowTest::opens_on_makeover_without_coupon()
+{
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Tarnwick"));
+    QCOMPARE(window_->objectName(), QStringLiteral("frmTarnwick2"));
+    QCOMPARE(selectedOptions(), openingSelection());
+    QCOMPARE(labelText("lblServicePrice"), QString());
+    QCOMPARE(labelText("lblTotalDue"), QString());
+    TRY_COMPARE(focused(), QStringLiteral("optMakeover"));
+
+    QStringList defaults;
+    for (const QPushButton* button : window_->findChildren<QPushButton*>())
+        if (button->isDefault())
+            defaults << button->objectName();
+    QCOMPARE(defaults, QStringList{"cmdCalculate"});
+
+    // The client area as drawn, grown by one factor at most, and fixed.
+    const double factor = window_->width() / 432.0;
+    QVERIFY2(factor >= 1.0, qPrintable(QString::number(factor)));
+    QVERIFY(std::abs(window_->height() - std::lround(272 * factor)) <= 1);
+    QCOMPARE(window_->minimumSize(), window_->maximumSize());
+}
+
+void FormWindowTest::controls_have_their_kind_container_and_caption_data()
+{
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<QString>("container");
+    QTest::addColumn<QString>("caption");
+
+    const QString form = "frmTarnwick2";
+    QTest::newRow("fraSevice") << QByteArray("QGroupBox") << form << "Type of Service";
+    QTest::newRow("optMakeover") << QByteArray("QRadioButton") << "fraSevice"
+                                 << "&Makeover";
+    QTest::newRow("optHairStyling") << QByteArray("QRadioButton") << "fraSevice"
+                                    << "Hair &Styling";
+    QTest::newRow("optManicure") << QByteArray("QRadioButton") << "fraSevice"
+                                 << "Mani&cure";
+    QTest::newRow("optPermanentMakeup") << QByteArray("QRadioButton") << "fraSevice"
+                                        << "&Permanent Makeup";
+    QTest::newRow("fraCoupon") << QByteArray("QGroupBox") << form << "Discount Coupon";
+    QTest::newRow("optNone") << QByteArray("QRadioButton") << "fraCoupon"
+                             << "&None";
+    QTest::newRow("opt10Percent") << QByteArray("QRadioButton") << "fraCoupon"
+                                  << "&10%";
+    QTest::newRow("opt20Percent") << QByteArray("QRadioButton") << "fraCoupon"
+                                  << "&20%";
+    QTest::newRow("cmdCalculate") << QByteArray("QPushButton") << form << "&Calculate";
+    QTest::newRow("cmdNext") << QByteArray("QPushButton") << form << "&Next Patron";
+    QTest::newRow("cmdClear") << QByteArray("QPushButton") << form << "C&lear";
+    QTest::newRow("cmdPrint") << QByteArray("QPushButton") << form << "&Print Form";
+    QTest::newRow("cmdSummary") << QByteArray("QPushButton") << form << "&Summary";
+    QTest::newRow("cmdExit") << QByteArray("QPushButton") << form << "E&xit";
+    QTest::newRow("Label1") << QByteArray("QLabel") << form << "Individual Service Price:";
+    QTest::newRow("lblServicePrice") << QByteArray("QLabel") << form << "";
+    QTest::newRow("Label2") << QByteArray("QLabel") << form << "Total Due:";
+    QTest::newRow("lblTotalDue") << QByteArray("QLabel") << form << "";
+}
+
+void FormWindowTest::controls_have_their_kind_container_and_caption()
+{
+    QFETCH(QByteArray, kind);
+    QFETCH(QString, container);
+    QFETCH(QString, caption);
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+
+    const QWidget* widget = control(name);
+    if (!widget)
+        QFAIL(qPrintable("no control " + name));
+    QVERIFY2(widget->inherits(kind), widget->metaObject()->className());
+    const QWidget* parent = widget->parentWidget();
+    if (!parent)
+        QFAIL("no container");
+    QCOMPARE(parent->objectName(), container);
+    QCOMPARE(widget->property(kind == "QGroupBox" ? "title" : "text").toString(), caption);
+}
+
+void FormWindowTest::controls_sit_where_the_layout_puts_them_data()
+{
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+
+    for (const auto& spec : formLayout)
+        QTest::newRow(std::string(spec.name).c_str()) << spec.left << spec.top << spec.width << spec.height;
+}
+
+void FormWindowTest::controls_sit_where_the_layout_puts_them()
+{
+    QFETCH(int, left);
+    QFETCH(int, top);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+
+    const QWidget* widget = control(name);
+    if (!widget)
+        QFAIL(qPrintable("no control " + name));
+    // The whole window grows by one factor when the font needs it.
+    const double factor = window_->width() / 432.0;
+    const auto pixels = [factor](int twips) { return static_cast<int>(std::lround(twips / 15.0 * factor)); };
+    const QRect place = widget->geometry();
+    QString where;
+    QDebug(&where) << name << place << "factor" << factor;
+
+    QVERIFY2(std::abs(place.x() - pixels(left)) <= 1, qPrintable(where));
+    QVERIFY2(std::abs(place.y() - pixels(top)) <= 1, qPrintable(where));
+    QVERIFY2(std::abs(place.height() - pixels(height)) <= 1, qPrintable(where));
+    // A caption may take free room to its right, never less than drawn.
+    QVERIFY2(place.width() >= pixels(width) - 1, qPrintable(where));
+    QVERIFY2(widget->parentWidget()->rect().contains(place), qPrintable(where + " sticks out of its container"));
+}
+
+void FormWindowTest::every_caption_is_readable_and_nothing_overlaps()
+{
+    for (const auto* button : window_->findChildren<QAbstractButton*>())
+        QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->objectName() + " is cut"));
+    for (const auto* label : window_->findChildren<QLabel*>())
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(label->objectName() + " is cut"));
+    for (const auto* frame : window_->findChildren<QGroupBox*>()) {
+        const int captionWidth = frame->fontMetrics().horizontalAdvance(frame->title());
+        QVERIFY2(captionWidth < frame->width(), qPrintable(frame->objectName() + " is cut"));
+    }
+
+    QList<QWidget*> containers{window_.get()};
+    for (QGroupBox* frame : window_->findChildren<QGroupBox*>())
+        containers << frame;
+    for (const QWidget* container : containers) {
+        const QList<QWidget*> inside = container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        for (qsizetype a = 0; a < inside.size(); ++a)
+            for (qsizetype b = a + 1; b < inside.size(); ++b)
+                QVERIFY2(!inside[a]->geometry().intersects(inside[b]->geometry()),
+                    qPrintable(inside[a]->objectName() + " overlaps " + inside[b]->objectName()));
+    }
+}
+
+void FormWindowTest::tab_visits_only_the_selected_option_of_each_group_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("visits");
+
+    const QStringList opening{
+        "cmdCalculate", "cmdClear", "cmdPrint", "cmdExit", "optNone", "cmdNext", "cmdSummary", "optMakeover"};
+    const QStringList backwards{
+        "cmdSummary", "cmdNext", "optNone", "cmdExit", "cmdPrint", "cmdClear", "cmdCalculate", "optMakeover"};
+    QTest::newRow("opening, Tab") << ""
+                                  << "optMakeover"
+                                  << "Tab" << opening;
+    QTest::newRow("opening, Shift+Tab") << ""
+                                        << "optMakeover"
+                                        << "Shift+Tab" << backwards;
+    QTest::newRow("10%, Tab") << "Alt+1"
+                              << "opt10Percent"
+                              << "Tab"
+                              << QStringList{"cmdCalculate", "cmdClear", "cmdPrint", "cmdExit", "cmdNext", "cmdSummary",
+                                     "optMakeover", "opt10Percent"};
+    QTest::newRow("10%, Shift+Tab") << "Alt+1"
+                                    << "opt10Percent"
+                                    << "Shift+Tab"
+                                    << QStringList{"optMakeover", "cmdSummary", "cmdNext", "cmdExit", "cmdPrint",
+                                           "cmdClear", "cmdCalculate", "opt10Percent"};
+    QTest::newRow("Manicure and 20%, Tab") << "Down, Down, Alt+2"
+                                           << "opt20Percent"
+                                           << "Tab"
+                                           << QStringList{"cmdCalculate", "cmdClear", "cmdPrint", "cmdExit", "cmdNext",
+                                                  "cmdSummary", "optManicure", "opt20Percent"};
+    // A shared access key can focus an option that is not selected; Tab
+    // goes on from its place, and the cycle then returns to the selected one.
+    QTest::newRow("after Alt+S on Hair Styling, Tab") << "Alt+S"
+                                                      << "optHairStyling"
+                                                      << "Tab" << opening;
+    QTest::newRow("after Alt+S on Hair Styling, Shift+Tab") << "Alt+S"
+                                                            << "optHairStyling"
+                                                            << "Shift+Tab" << QStringList{"optMakeover"} + backwards;
+    QTest::newRow("after Alt+C on Manicure, Tab") << "Alt+C"
+                                                  << "optManicure"
+                                                  << "Tab" << opening;
+}
+
+void FormWindowTest::tab_visits_only_the_selected_option_of_each_group()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, start);
+    QFETCH(QString, key);
+    QFETCH(QStringList, visits);
+
+    TRY_COMPARE(focused(), QStringLiteral("optMakeover"));
+    if (!setup.isEmpty())
+        type(setup);
+    TRY_COMPARE(buttonsDown(), QStringList());
+    TRY_COMPARE(focused(), start);
+
+    QStringList visited;
+    for (qsizetype i = 0; i < visits.size(); ++i) {
+        type(key);
+        visited << focused();
+    }
+    QCOMPARE(visited, visits);
+}
+
+void FormWindowTest::enter_presses_calculate_unless_a_focused_button_takes_it_data()
+{
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<bool>("calculatedBefore");
+    QTest::addColumn<QString>("totalDueAfter");
+    QTest::addColumn<int>("clientsAfter");
+    QTest::addColumn<bool>("openAfter");
+
+    QTest::newRow("Return on Makeover calculates") << "optMakeover"
+                                                   << "Return" << false << "$125.00" << 0 << true;
+    QTest::newRow("keypad Enter on None calculates") << "optNone"
+                                                     << "Enter" << false << "$125.00" << 0 << true;
+    QTest::newRow("Return on Calculate calculates") << "cmdCalculate"
+                                                    << "Return" << false << "$125.00" << 0 << true;
+    QTest::newRow("Return on Clear clears") << "cmdClear"
+                                            << "Return" << true << "" << 0 << true;
+    QTest::newRow("Return on Next Patron counts") << "cmdNext"
+                                                  << "Return" << false << "" << 1 << true;
+    QTest::newRow("Return on Exit closes") << "cmdExit"
+                                           << "Return" << false << "" << 0 << false;
+    QTest::newRow("Space on Clear clears") << "cmdClear"
+                                           << "Space" << true << "" << 0 << true;
+}
+
+void FormWindowTest::enter_presses_calculate_unless_a_focused_button_takes_it()
+{
+    QFETCH(QString, focus);
+    QFETCH(QString, key);
+    QFETCH(bool, calculatedBefore);
+    QFETCH(QString, totalDueAfter);
+    QFETCH(int, clientsAfter);
+    QFETCH(bool, openAfter);
+
+    if (calculatedBefore) {
+        QVERIFY(click("cmdCalculate"));
+        QCOMPARE(labelText("lblTotalDue"), QStringLiteral("$125.00"));
+    }
+    QVERIFY2(focusOn(focus), qPrintable(focus));
+
+    type(key);
+
+    TRY_COMPARE(window_->isVisible(), openAfter);
+    TRY_COMPARE(labelText("lblTotalDue"), totalDueAfter);
+    QCOMPARE(clients(), clientsAfter);
+    QCOMPARE(takeQuitRequest(), !openAfter);
+}
+
+void FormWindowTest::escape_presses_clear_wherever_the_focus_is_data()
+{
+    QTest::addColumn<QString>("focus");
+
+    for (const char* name : {"optMakeover", "optHairStyling", "optPermanentMakeup", "optNone", "opt10Percent",
+             "opt20Percent", "cmdCalculate", "cmdNext", "cmdClear", "cmdPrint", "cmdSummary", "cmdExit"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void FormWindowTest::escape_presses_clear_wherever_the_focus_is()
+{
+    QFETCH(QString, focus);
+
+    // Choose Permanent Makeup with 20% unless the focused option is to be
+    // the selected one of its group.
+    for (const char* option : {"optPermanentMakeup", "opt20Percent"})
+        QVERIFY(click(option));
+    if (focus.startsWith("opt"))
+        QVERIFY(click(focus));
+    QVERIFY(click("cmdCalculate"));
+    QVERIFY(!labelText("lblTotalDue").isEmpty());
+    QVERIFY2(focusOn(focus), qPrintable(focus));
+
+    type("Esc");
+
+    TRY_COMPARE(focused(), QStringLiteral("cmdCalculate"));
+    QCOMPARE(labelText("lblServicePrice"), QString());
+    QCOMPARE(labelText("lblTotalDue"), QString());
+    QCOMPARE(selectedOptions(), openingSelection());
+    QCOMPARE(clients(), 0);
+    QVERIFY(window_->isVisible());
+}
+
+void FormWindowTest::unique_access_keys_select_or_press_their_control_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("focusAfter");
+    QTest::addColumn<QStringList>("selectedAfter");
+    QTest::addColumn<QString>("totalDueAfter");
+    QTest::addColumn<bool>("openAfter");
+
+    // Each starts from Hair Styling without coupon, calculated, with the focus on Print Form.
+    QTest::newRow("Alt+M selects Makeover")
+        << "Alt+M"
+        << "optMakeover" << QStringList{"optMakeover", "optNone"} << "$60.00" << true;
+    QTest::newRow("Alt+1 selects 10%") << "Alt+1"
+                                       << "opt10Percent" << QStringList{"optHairStyling", "opt10Percent"} << "$60.00"
+                                       << true;
+    QTest::newRow("Alt+2 selects 20%") << "Alt+2"
+                                       << "opt20Percent" << QStringList{"optHairStyling", "opt20Percent"} << "$60.00"
+                                       << true;
+    QTest::newRow("Alt+L presses Clear") << "Alt+L"
+                                         << "cmdCalculate" << openingSelection() << "" << true;
+    QTest::newRow("Alt+X presses Exit") << "Alt+X"
+                                        << "" << QStringList{"optHairStyling", "optNone"} << "$60.00" << false;
+}
+
+void FormWindowTest::unique_access_keys_select_or_press_their_control()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, focusAfter);
+    QFETCH(QStringList, selectedAfter);
+    QFETCH(QString, totalDueAfter);
+    QFETCH(bool, openAfter);
+
+    QVERIFY(click("optHairStyling"));
+    QVERIFY(click("cmdCalculate"));
+    QVERIFY(focusOn("cmdPrint"));
+
+    type(key);
+
+    TRY_COMPARE(window_->isVisible(), openAfter);
+    QCOMPARE(takeQuitRequest(), !openAfter);
+    if (openAfter)
+        TRY_COMPARE(focused(), focusAfter);
+    TRY_COMPARE(selectedOptions(), selectedAfter);
+    QCOMPARE(labelText("lblTotalDue"), totalDueAfter);
+    QCOMPARE(clients(), 0);
+}
+
+void FormWindowTest::shared_access_keys_only_move_the_focus_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("focusAfter");
+
+    QTest::newRow("C from Makeover to Manicure") << "optMakeover"
+                                                 << "Alt+C"
+                                                 << "optManicure";
+    QTest::newRow("C from Manicure to Calculate") << "optManicure"
+                                                  << "Alt+C"
+                                                  << "cmdCalculate";
+    QTest::newRow("C from Calculate wraps to Manicure") << "cmdCalculate"
+                                                        << "Alt+C"
+                                                        << "optManicure";
+    QTest::newRow("N from Makeover to None") << "optMakeover"
+                                             << "Alt+N"
+                                             << "optNone";
+    QTest::newRow("N from None to Next Patron") << "optNone"
+                                                << "Alt+N"
+                                                << "cmdNext";
+    QTest::newRow("N from Next Patron wraps to None") << "cmdNext"
+                                                      << "Alt+N"
+                                                      << "optNone";
+    QTest::newRow("P from Makeover to Permanent Makeup") << "optMakeover"
+                                                         << "Alt+P"
+                                                         << "optPermanentMakeup";
+    QTest::newRow("P from Permanent Makeup to Print Form") << "optPermanentMakeup"
+                                                           << "Alt+P"
+                                                           << "cmdPrint";
+    QTest::newRow("P from Exit wraps to Permanent Makeup") << "cmdExit"
+                                                           << "Alt+P"
+                                                           << "optPermanentMakeup";
+    QTest::newRow("S from Makeover to Hair Styling") << "optMakeover"
+                                                     << "Alt+S"
+                                                     << "optHairStyling";
+    QTest::newRow("S from Hair Styling to Summary") << "optHairStyling"
+                                                    << "Alt+S"
+                                                    << "cmdSummary";
+    QTest::newRow("S from Summary wraps to Hair Styling") << "cmdSummary"
+                                                          << "Alt+S"
+                                                          << "optHairStyling";
+}
+
+void FormWindowTest::shared_access_keys_only_move_the_focus()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, key);
+    QFETCH(QString, focusAfter);
+
+    QVERIFY2(focusOn(start), qPrintable(start));
+
+    type(key);
+
+    TRY_COMPARE(focused(), focusAfter);
+    // Nothing pressed, not even the start of an animated press, nothing selected.
+    QCOMPARE(buttonsDown(), QStringList());
+    QCOMPARE(selectedOptions(), openingSelection());
+    QCOMPARE(labelText("lblTotalDue"), QString());
+    QCOMPARE(clients(), 0);
+    QVERIFY(window_->isVisible());
+}
+
+void FormWindowTest::arrow_keys_move_the_selection_within_a_group_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QStringList>("selectedAfter");
+    QTest::addColumn<QString>("focusAfter");
+
+    QTest::newRow("Down from Makeover") << "optMakeover"
+                                        << "Down" << QStringList{"optHairStyling", "optNone"} << "optHairStyling";
+    QTest::newRow("Up from Hair Styling") << "optHairStyling"
+                                          << "Up" << openingSelection() << "optMakeover";
+    QTest::newRow("Down from Manicure") << "optManicure"
+                                        << "Down" << QStringList{"optPermanentMakeup", "optNone"}
+                                        << "optPermanentMakeup";
+    QTest::newRow("Down from None") << "optNone"
+                                    << "Down" << QStringList{"optMakeover", "opt10Percent"} << "opt10Percent";
+    QTest::newRow("Down from 10%") << "opt10Percent"
+                                   << "Down" << QStringList{"optMakeover", "opt20Percent"} << "opt20Percent";
+    QTest::newRow("Up from 20%") << "opt20Percent"
+                                 << "Up" << QStringList{"optMakeover", "opt10Percent"} << "opt10Percent";
+}
+
+void FormWindowTest::arrow_keys_move_the_selection_within_a_group()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, key);
+    QFETCH(QStringList, selectedAfter);
+    QFETCH(QString, focusAfter);
+
+    QVERIFY(click(start));
+    QVERIFY(focusOn(start));
+
+    type(key);
+
+    TRY_COMPARE(selectedOptions(), selectedAfter);
+    TRY_COMPARE(focused(), focusAfter);
+}
+
+void FormWindowTest::clicking_an_option_changes_only_its_own_group_data()
+{
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<QStringList>("selectedAfter");
+
+    QTest::newRow("Manicure keeps no coupon") << QStringList{"optManicure"} << QStringList{"optManicure", "optNone"};
+    QTest::newRow("Manicure keeps 10%") << QStringList{"opt10Percent", "optManicure"}
+                                        << QStringList{"optManicure", "opt10Percent"};
+    QTest::newRow("Manicure keeps 20%") << QStringList{"opt20Percent", "optManicure"}
+                                        << QStringList{"optManicure", "opt20Percent"};
+    QTest::newRow("a coupon keeps Permanent Makeup")
+        << QStringList{"optPermanentMakeup", "opt20Percent"} << QStringList{"optPermanentMakeup", "opt20Percent"};
+    QTest::newRow("None clears 20%") << QStringList{"opt20Percent", "optHairStyling", "optNone"}
+                                     << QStringList{"optHairStyling", "optNone"};
+}
+
+void FormWindowTest::clicking_an_option_changes_only_its_own_group()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(QStringList, selectedAfter);
+
+    for (const QString& option : clicks)
+        QVERIFY2(click(option), qPrintable(option));
+
+    QCOMPARE(selectedOptions(), selectedAfter);
+    QCOMPARE(labelText("lblTotalDue"), QString());
+}
+
+void FormWindowTest::calculate_shows_the_amounts_in_the_region_format_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("priceText");
+    QTest::addColumn<QString>("totalDueText");
+
+    QTest::newRow("Makeover, no coupon") << QStringList{} << "$125.00"
+                                         << "$125.00";
+    QTest::newRow("Makeover, 10%") << QStringList{"opt10Percent"} << "$125.00"
+                                   << "$112.50";
+    QTest::newRow("Manicure, 10%") << QStringList{"optManicure", "opt10Percent"} << "$35.00"
+                                   << "$31.50";
+    QTest::newRow("Hair Styling, 20%") << QStringList{"optHairStyling", "opt20Percent"} << "$60.00"
+                                       << "$48.00";
+    QTest::newRow("Permanent Makeup, no coupon") << QStringList{"optPermanentMakeup"} << "$200.00"
+                                                 << "$200.00";
+}
+
+void FormWindowTest::calculate_shows_the_amounts_in_the_region_format()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, priceText);
+    QFETCH(QString, totalDueText);
+
+    for (const QString& option : options)
+        QVERIFY2(click(option), qPrintable(option));
+    const QStringList selected = selectedOptions();
+
+    QVERIFY(click("cmdCalculate"));
+
+    QCOMPARE(labelText("lblServicePrice"), priceText);
+    QCOMPARE(labelText("lblTotalDue"), totalDueText);
+    for (const char* name : {"lblServicePrice", "lblTotalDue"}) {
+        const QLabel* label = control<QLabel>(QString::fromLatin1(name));
+        QVERIFY2(label->sizeHint().width() <= label->width(), name);
+    }
+    QCOMPARE(selectedOptions(), selected);
+    QCOMPARE(clients(), 0);
+}
+
+void FormWindowTest::next_patron_counts_and_clears_the_window()
+{
+    for (const char* option : {"optHairStyling", "opt20Percent"})
+        QVERIFY(click(option));
+
+    QVERIFY(click("cmdNext"));
+
+    QCOMPARE(clients(), 1);
+    QCOMPARE(window_->commands().totalOfServices().scaled(), qint64{480'000});
+    QCOMPARE(labelText("lblServicePrice"), QString());
+    QCOMPARE(labelText("lblTotalDue"), QString());
+    QCOMPARE(selectedOptions(), openingSelection());
+    TRY_COMPARE(focused(), QStringLiteral("cmdCalculate"));
+}
+
+void FormWindowTest::clear_empties_labels_and_resets_selection()
+{
+    for (const char* option : {"optManicure", "opt10Percent", "cmdCalculate"})
+        QVERIFY(click(option));
+    QVERIFY(focusOn("cmdExit"));
+
+    QVERIFY(click("cmdClear"));
+
+    QCOMPARE(labelText("lblServicePrice"), QString());
+    QCOMPARE(labelText("lblTotalDue"), QString());
+    QCOMPARE(selectedOptions(), openingSelection());
+    TRY_COMPARE(focused(), QStringLiteral("cmdCalculate"));
+    QCOMPARE(clients(), 0);
+}
+
+void FormWindowTest::summary_box_shows_the_tally_data()
+{
+    QTest::addColumn<QStringList>("clicks");
+    QTest::addColumn<int>("clientsAfter");
+    QTest::addColumn<QString>("summary");
+
+    QTest::newRow("fresh window") << QStringList{} << 0 << "Number of Clients: 0\r\nTotal of Services: $0.00";
+    QTest::newRow("after one Next Patron")
+        << QStringList{"cmdNext"} << 1 << "Number of Clients: 1\r\nTotal of Services: $125.00";
+    QTest::newRow("a calculated patron is counted") << QStringList{"optManicure", "opt10Percent", "cmdCalculate"} << 1
+                                                    << "Number of Clients: 1\r\nTotal of Services: $31.50";
+    QTest::newRow("grouped thousands") << QStringList(8, "cmdNext") + QStringList{"optPermanentMakeup", "cmdNext"} << 9
+                                       << "Number of Clients: 9\r\nTotal of Services: $1,200.00";
+}
+
+void FormWindowTest::summary_box_shows_the_tally()
+{
+    QFETCH(QStringList, clicks);
+    QFETCH(int, clientsAfter);
+    QFETCH(QString, summary);
+
+    for (const QString& name : clicks)
+        QVERIFY2(click(name), qPrintable(name));
+
+    QVERIFY(click("cmdSummary"));
+
+    const QList<ShownBox> shown = boxes_->takeBoxes();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].title, QStringLiteral("Client Summary"));
+    QCOMPARE(shown[0].text, summary);
+    QCOMPARE(shown[0].icon, QMessageBox::Information);
+    QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    QCOMPARE(shown[0].buttonCount, 1);
+    QCOMPARE(clients(), clientsAfter);
+    QCOMPARE(labelText("lblTotalDue"), QString());
+    QVERIFY(window_->isVisible());
+}
+
+void FormWindowTest::failed_print_is_reported_and_the_window_goes_on()
+{
+    for (const char* name : {"cmdNext", "optManicure", "cmdCalculate"})
+        QVERIFY(click(name));
+
+    QVERIFY(click("cmdPrint"));
+
+    const QList<ShownBox> shown = boxes_->takeBoxes();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].title, QStringLiteral("Tarnwick"));
+    QCOMPARE(shown[0].icon, QMessageBox::Critical);
+    QVERIFY2(shown[0].text.startsWith("Print Form failed: "), qPrintable(shown[0].text));
+    QVERIFY(window_->isVisible());
+    QCOMPARE(clients(), 1);
+    QCOMPARE(labelText("lblTotalDue"), QStringLiteral("$35.00"));
+
+    QVERIFY(click("cmdNext"));
+    QCOMPARE(clients(), 2);
+    QCOMPARE(window_->commands().totalOfServices().scaled(), qint64{1'600'000});
+}
+
+void FormWindowTest::exit_closes_the_window()
+{
+    QVERIFY(click("cmdNext"));
+
+    QVERIFY(click("cmdExit"));
+
+    TRY_VERIFY(!window_->isVisible());
+    QVERIFY(takeQuitRequest());
+    // No question, no summary on the way out.
+    QCOMPARE(boxes_->takeBoxes().size(), 0);
+}
+
+QTEST_MAIN(FormWindowTest)
+#include "form_window_test.moc"
