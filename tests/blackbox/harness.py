@@ -1,0 +1,644 @@
+"""Drives the real Tarnwick binary as a user would and reads it as a screen reader does.
+
+A Session owns a private X server (Xvfb), a private D-Bus session bus and the
+accessibility (AT-SPI) bus behind it. An App is one run of the program on that
+display: keys and clicks go in through the X server (xdotool, XTEST), and what
+the window shows comes back through AT-SPI. Every wait is a poll with a deadline.
+Everything started here is stopped by PID, whichever way the run ends.
+"""
+
+import atexit
+import contextlib
+import ctypes
+import ctypes.util
+import os
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from dataclasses import dataclass, field
+
+PR_SET_PDEATHSIG = 1
+PR_SET_CHILD_SUBREAPER = 36
+
+_libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
+
+
+class ScenarioFailure(AssertionError):
+    """A check failed; the message says what was expected and what was seen."""
+
+
+class SetupError(RuntimeError):
+    """The test environment itself (X, D-Bus, AT-SPI, CUPS) could not be brought up."""
+
+
+def _die_with_parent():
+    # Runs in the child between fork and exec: if the runner is killed outright
+    # (SIGKILL from a test driver's timeout), its children do not outlive it.
+    _libc.prctl(PR_SET_PDEATHSIG, signal.SIGTERM, 0, 0, 0)
+
+
+def poll(predicate, timeout, interval=0.03):
+    """Calls predicate until it returns something true or the deadline passes.
+    Returns (value, True) on success, (last value, False) on timeout."""
+    deadline = time.monotonic() + timeout
+    value = None
+    while True:
+        value = predicate()
+        if value:
+            return value, True
+        if time.monotonic() >= deadline:
+            return value, False
+        time.sleep(interval)
+
+
+# --------------------------------------------------------------------------
+# Processes
+
+
+class Processes:
+    """Starts child processes and stops every one of them, and anything they
+    left behind, by PID."""
+
+    def __init__(self):
+        self._started = []
+        self._stopped = False
+        # Daemons that fork (the accessibility bus, its registry) become our
+        # children when their parent dies, so the final sweep can find them.
+        _libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
+
+    def start(self, argv, **kwargs):
+        kwargs.setdefault("stdin", subprocess.DEVNULL)
+        kwargs.setdefault("preexec_fn", _die_with_parent)
+        process = subprocess.Popen(argv, **kwargs)
+        self._started.append(process)
+        return process
+
+    @staticmethod
+    def stop(process, grace=3.0):
+        if process.poll() is not None:
+            return process.returncode
+        with contextlib.suppress(ProcessLookupError):
+            process.terminate()
+        try:
+            return process.wait(grace)
+        except subprocess.TimeoutExpired:
+            with contextlib.suppress(ProcessLookupError):
+                process.kill()
+            return process.wait(5)
+
+    def forget(self, process):
+        with contextlib.suppress(ValueError):
+            self._started.remove(process)
+
+    def stop_all(self):
+        if self._stopped:
+            return
+        self._stopped = True
+        for process in reversed(self._started):
+            with contextlib.suppress(Exception):
+                self.stop(process)
+        self._started.clear()
+        self._sweep()
+
+    @staticmethod
+    def _descendants():
+        parents = {}
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open(f"/proc/{entry}/stat") as stat:
+                    fields = stat.read().rsplit(")", 1)[1].split()
+            except OSError:
+                continue
+            if fields[0] != "Z":
+                parents[int(entry)] = int(fields[1])
+        me = os.getpid()
+        found = set()
+        changed = True
+        while changed:
+            changed = False
+            for pid, parent in parents.items():
+                if pid not in found and (parent == me or parent in found):
+                    found.add(pid)
+                    changed = True
+        return found
+
+    def _sweep(self):
+        for sig, grace in ((signal.SIGTERM, 2.0), (signal.SIGKILL, 2.0)):
+            pids = self._descendants()
+            if not pids:
+                break
+            for pid in pids:
+                with contextlib.suppress(ProcessLookupError):
+                    os.kill(pid, sig)
+            poll(lambda: not (self._descendants() & pids), grace, 0.05)
+        # Reap what was left to us; every Popen of ours has been waited for.
+        with contextlib.suppress(ChildProcessError):
+            while os.waitpid(-1, os.WNOHANG)[0] > 0:
+                pass
+
+
+# --------------------------------------------------------------------------
+# The X display, the session bus and the accessibility bus
+
+
+def _read_line(stream_fd, timeout, what):
+    data = b""
+    deadline = time.monotonic() + timeout
+    while b"\n" not in data:
+        left = deadline - time.monotonic()
+        if left <= 0 or not select.select([stream_fd], [], [], left)[0]:
+            raise SetupError(f"{what} did not answer within {timeout} s")
+        chunk = os.read(stream_fd, 256)
+        if not chunk:
+            raise SetupError(f"{what} ended before answering")
+        data += chunk
+    return data.split(b"\n", 1)[0].decode().strip()
+
+
+def _find_tool(name, *places):
+    for place in places:
+        if os.access(place, os.X_OK):
+            return place
+    found = shutil.which(name)
+    if not found:
+        raise SetupError(f"{name} is not installed")
+    return found
+
+
+class Session:
+    """A private desktop without a window manager: Xvfb, a D-Bus session bus,
+    and AT-SPI's bus launcher and registry."""
+
+    def __init__(self, processes, workdir, attach=False):
+        self.processes = processes
+        self.workdir = workdir
+        self.env = {}
+        if attach:
+            # Run inside a session a parent runner set up (for a wrapped scenario).
+            for name in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"):
+                if not os.environ.get(name):
+                    raise SetupError(f"--attach needs {name} in the environment")
+                self.env[name] = os.environ[name]
+        else:
+            self._start_x()
+            self._start_buses()
+        os.environ.update(self.env)
+        self._connect_atspi()
+
+    def _start_x(self):
+        read_end, write_end = os.pipe()
+        try:
+            self.xvfb = self.processes.start(
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                 "-nolisten", "tcp", "-noreset"],
+                pass_fds=[write_end], stdout=subprocess.DEVNULL,
+                stderr=open(os.path.join(self.workdir, "xvfb.log"), "w"))
+            os.close(write_end)
+            write_end = None
+            display = _read_line(read_end, 15, "Xvfb")
+        finally:
+            os.close(read_end)
+            if write_end is not None:
+                os.close(write_end)
+        self.env["DISPLAY"] = ":" + display
+
+    def _start_buses(self):
+        runtime = os.path.join(self.workdir, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        self.env["XDG_RUNTIME_DIR"] = runtime
+        env = self.base_env()
+        bus = self.processes.start(
+            ["dbus-daemon", "--session", "--nofork", "--print-address=1",
+             "--address=unix:dir=" + runtime],
+            env=env, stdout=subprocess.PIPE,
+            stderr=open(os.path.join(self.workdir, "dbus.log"), "w"))
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = _read_line(bus.stdout.fileno(), 15, "dbus-daemon")
+        env = self.base_env()
+        # Started here rather than by bus activation, so a missing or broken
+        # launcher is reported at once and its PID is ours.
+        launcher = _find_tool("at-spi-bus-launcher", "/usr/libexec/at-spi-bus-launcher",
+                              "/usr/lib/at-spi2-core/at-spi-bus-launcher")
+        self.processes.start([launcher, "--launch-immediately"], env=env,
+                             stdout=subprocess.DEVNULL,
+                             stderr=open(os.path.join(self.workdir, "at-spi.log"), "w"))
+        # Asks the bus who owns the name; asking the name itself would start a
+        # second launcher by bus activation.
+        query = ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                 "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", "string:org.a11y.Bus"]
+        _, ok = poll(lambda: "boolean true" in subprocess.run(
+            query, env=env, capture_output=True, text=True, timeout=10).stdout, 15, 0.05)
+        if not ok:
+            raise SetupError("the AT-SPI bus launcher never took org.a11y.Bus on the session bus")
+
+    def base_env(self):
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+               "HOME": os.path.join(self.workdir, "home")}
+        os.makedirs(env["HOME"], exist_ok=True)
+        # The private print scheduler, when a wrapper has set one up.
+        for name in ("CUPS_SERVER", "CUPS_SERVERROOT", "XAUTHORITY"):
+            if os.environ.get(name):
+                env[name] = os.environ[name]
+        env.update(self.env)
+        return env
+
+    def _connect_atspi(self):
+        # Imported only now: the library binds to the bus named in the environment.
+        import pyatspi  # noqa: F401  (python3-pyatspi, for the system Python)
+        from gi.repository import Atspi, GLib
+        self.pyatspi = pyatspi
+        self.Atspi = Atspi
+        self.GLib = GLib
+        Atspi.set_timeout(4000, 15000)
+        self.desktop = pyatspi.Registry.getDesktop(0)
+
+    def pump(self):
+        """Lets libatspi take in the bus's news (applications coming and going)."""
+        context = self.GLib.MainContext.default()
+        while context.pending():
+            context.iteration(False)
+
+    def xdotool(self, *args, timeout=20):
+        result = subprocess.run(["xdotool", *map(str, args)], env=self.base_env(),
+                                capture_output=True, text=True, timeout=timeout)
+        return result
+
+    def send_close_request(self, window_id):
+        """Asks the window to close the way a window manager does: a
+        WM_DELETE_WINDOW client message of the WM_PROTOCOLS kind."""
+        xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        xlib.XInternAtom.restype = ctypes.c_ulong
+        xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                    ctypes.c_void_p]
+        xlib.XFlush.argtypes = [ctypes.c_void_p]
+        xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+        class ClientMessage(ctypes.Structure):
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                        ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                        ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                        ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+        class Event(ctypes.Union):
+            _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+        display = xlib.XOpenDisplay(self.env["DISPLAY"].encode())
+        if not display:
+            raise SetupError("cannot open the X display to send a close request")
+        try:
+            event = Event()
+            event.xclient.type = 33  # ClientMessage
+            event.xclient.window = window_id
+            event.xclient.message_type = xlib.XInternAtom(display, b"WM_PROTOCOLS", False)
+            event.xclient.format = 32
+            event.xclient.data[0] = xlib.XInternAtom(display, b"WM_DELETE_WINDOW", False)
+            event.xclient.data[1] = 0  # CurrentTime
+            if not xlib.XSendEvent(display, window_id, False, 0, ctypes.byref(event)):
+                raise SetupError("XSendEvent refused the close request")
+            xlib.XFlush(display)
+        finally:
+            xlib.XCloseDisplay(display)
+
+
+# --------------------------------------------------------------------------
+# What the screen reader sees
+
+
+@dataclass
+class Node:
+    role: str
+    name: str
+    description: str
+    states: frozenset
+    extents: tuple  # x, y, width, height on the screen
+
+    @property
+    def centre(self):
+        x, y, width, height = self.extents
+        return x + width // 2, y + height // 2
+
+    def describe(self):
+        flags = sorted(self.states & {"focused", "checked", "active", "is default"})
+        return f"{self.role} {self.name!r}" + (f" [{', '.join(flags)}]" if flags else "")
+
+
+@dataclass
+class Window:
+    node: Node
+    children: list = field(default_factory=list)
+
+    @property
+    def title(self):
+        return self.node.name
+
+    def find(self, role=None, name=None, description=None):
+        return [n for n in self.children
+                if (role is None or n.role == role) and (name is None or n.name == name)
+                and (description is None or n.description == description)]
+
+    def text(self):
+        """The message of a message box: its labels' texts that are not the title."""
+        return "\n".join(n.name for n in self.children if n.role == "label" and n.name)
+
+
+@dataclass
+class Snapshot:
+    running: bool
+    exit_code: object
+    windows: list
+
+    @property
+    def main(self):
+        for window in self.windows:
+            if window.find(role="radio button", name="Makeover"):
+                return window
+        return None
+
+    @property
+    def boxes(self):
+        main = self.main
+        return [w for w in self.windows if w is not main and "showing" in w.node.states]
+
+    def radios(self):
+        main = self.main
+        if not main:
+            return {}
+        return {n.name: "checked" in n.states for n in main.find(role="radio button")}
+
+    def checked(self):
+        return sorted(name for name, on in self.radios().items() if on)
+
+    def focused(self):
+        for window in self.windows:
+            for n in window.children:
+                if "focused" in n.states:
+                    return n.name
+        return None
+
+    def labels(self):
+        main = self.main
+        if not main:
+            return {}
+        return {n.description: n.name for n in main.find(role="label") if n.description}
+
+    def button(self, name):
+        main = self.main
+        found = main.find(role="push button", name=name) if main else []
+        if not found:
+            raise ScenarioFailure(f"no button {name!r} on the window\n{self.describe()}")
+        return found[0]
+
+    def control(self, name):
+        main = self.main
+        found = [n for n in (main.children if main else []) if n.name == name and
+                 n.role in ("push button", "radio button")]
+        if not found:
+            raise ScenarioFailure(f"no control {name!r} on the window\n{self.describe()}")
+        return found[0]
+
+    def describe(self):
+        lines = [f"  program: {'running' if self.running else f'ended with status {self.exit_code}'}"]
+        main = self.main
+        if main:
+            lines.append(f"  window {main.title!r} states={sorted(main.node.states & {'active', 'showing'})}")
+            lines.append(f"  focused: {self.focused()!r}")
+            lines.append("  options: " + ", ".join(
+                f"{name}={'on' if on else 'off'}" for name, on in self.radios().items()))
+            lines.append("  labels: " + ", ".join(f"{d}={t!r}" for d, t in self.labels().items()))
+        else:
+            lines.append("  no main window visible to AT-SPI")
+        for box in self.boxes:
+            lines.append(f"  open box {box.title!r} ({box.node.role}): {box.text()!r}")
+            lines.append("    " + "; ".join(n.describe() for n in box.children))
+        return "\n".join(lines)
+
+
+# --------------------------------------------------------------------------
+# One run of the program
+
+
+class App:
+    """The program under test, started on the session's display."""
+
+    def __init__(self, session, binary, workdir, env_extra=None, argv_prefix=None, name="app"):
+        self.session = session
+        self.binary = os.path.realpath(binary)
+        self.workdir = workdir
+        self.log_path = os.path.join(workdir, f"{name}.log")
+        env = session.base_env()
+        env["HOME"] = os.path.join(workdir, "home")
+        os.makedirs(env["HOME"], exist_ok=True)
+        env.update({
+            "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
+            "QT_QPA_PLATFORM": "xcb",
+            "LANG": "en_US.UTF-8",
+        })
+        env.update(env_extra or {})
+        self.env = env
+        self.log = open(self.log_path, "w")
+        self.launcher = session.processes.start(
+            (argv_prefix or []) + [self.binary], env=env, stdout=self.log, stderr=subprocess.STDOUT)
+        self.wrapped = bool(argv_prefix)
+        self.pid = None if self.wrapped else self.launcher.pid
+        self.accessible = None
+        self.window_id = None
+        self._find()
+
+    # -- life
+
+    def _program_pid(self):
+        if not self.wrapped:
+            return self.launcher.pid
+        # Under a wrapper the program is a descendant of the launcher process.
+        for pid in sorted(Processes._descendants()):
+            with contextlib.suppress(OSError):
+                if os.path.realpath(f"/proc/{pid}/exe") == self.binary:
+                    return pid
+        return None
+
+    def _find(self):
+        def found():
+            if self.launcher.poll() is not None:
+                raise ScenarioFailure(f"the program ended at start with status "
+                                      f"{self.launcher.returncode}:\n{self.log_tail()}")
+            if self.pid is None:
+                self.pid = self._program_pid()
+                if self.pid is None:
+                    return None
+            self.session.pump()
+            with contextlib.suppress(Exception):
+                self.session.desktop.clear_cache()
+                for i in range(self.session.desktop.childCount):
+                    app = self.session.desktop.getChildAtIndex(i)
+                    if app is not None and app.get_process_id() == self.pid and app.childCount > 0:
+                        return app
+            return None
+        app, ok = poll(found, 20, 0.05)
+        if not ok:
+            raise SetupError(f"the program (PID {self.pid}) never showed up on the AT-SPI bus:\n"
+                             f"{self.log_tail()}")
+        # Read every property afresh: without a main loop the cache would go stale.
+        app.set_cache_mask(self.session.Atspi.Cache.NONE)
+        self.accessible = app
+
+        def window_id():
+            result = self.session.xdotool("search", "--onlyvisible", "--pid", self.pid,
+                                          "--name", "^Tarnwick$")
+            ids = result.stdout.split()
+            return int(ids[0]) if len(ids) == 1 else None
+        self.window_id, ok = poll(window_id, 10, 0.05)
+        if not ok:
+            raise SetupError("the window Tarnwick never appeared on the X display")
+        self.wait_for(lambda s: s.main is not None and "showing" in s.main.node.states,
+                      "the main window is shown")
+        self.focus_window()
+
+    def running(self):
+        if self.wrapped:
+            return self.pid is not None and os.path.exists(f"/proc/{self.pid}") and \
+                _process_state(self.pid) not in ("Z", None)
+        return self.launcher.poll() is None
+
+    def wait_exit(self, timeout=10):
+        """The program's exit status, once it has ended by itself."""
+        try:
+            return self.launcher.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise ScenarioFailure(f"the program did not end within {timeout} s\n"
+                                  f"{self.snapshot().describe()}") from None
+
+    def stop(self):
+        with contextlib.suppress(Exception):
+            Processes.stop(self.launcher)
+        self.session.processes.forget(self.launcher)
+        self.log.close()
+
+    def log_tail(self, lines=20):
+        with contextlib.suppress(OSError), open(self.log_path, errors="replace") as log:
+            return "".join(log.readlines()[-lines:])
+        return ""
+
+    # -- reading
+
+    def snapshot(self):
+        windows = []
+        running = self.running()
+        if running and self.accessible is not None:
+            with contextlib.suppress(Exception):
+                self.accessible.clear_cache()
+                for i in range(self.accessible.childCount):
+                    top = self.accessible.getChildAtIndex(i)
+                    if top is None:
+                        continue
+                    window = Window(_node(self.session, top))
+                    _collect(self.session, top, window.children)
+                    windows.append(window)
+        exit_code = None if running else (self.launcher.poll() if not self.wrapped else None)
+        return Snapshot(running, exit_code, windows)
+
+    def wait_for(self, predicate, what, timeout=8.0):
+        """Polls snapshots until predicate holds; fails with what was last seen."""
+        last = [None]
+
+        def check():
+            last[0] = self.snapshot()
+            try:
+                return last[0] if predicate(last[0]) else None
+            except (KeyError, IndexError, AttributeError, ScenarioFailure):
+                return None
+        snapshot, ok = poll(check, timeout, 0.03)
+        if not ok:
+            raise ScenarioFailure(f"timed out after {timeout} s waiting for: {what}\n"
+                                  f"what the screen reader saw:\n{last[0].describe()}")
+        return snapshot
+
+    # -- input
+
+    def focus_window(self):
+        """Gives the window the X input focus: with no window manager nobody else does."""
+        def active():
+            self.session.xdotool("windowfocus", "--sync", self.window_id, timeout=10)
+            snapshot = self.snapshot()
+            return snapshot.main is not None and "active" in snapshot.main.node.states \
+                and snapshot.focused() is not None
+        _, ok = poll(active, 8, 0.1)
+        if not ok:
+            raise ScenarioFailure("the window never became active\n" + self.snapshot().describe())
+
+    def key(self, *keys):
+        result = self.session.xdotool("key", "--delay", "15", *keys)
+        if result.returncode != 0:
+            raise SetupError(f"xdotool key {' '.join(keys)} failed: {result.stderr}")
+
+    def click(self, node):
+        x, y = node.centre
+        # No --sync: it waits for the pointer to move, forever if it is there already.
+        # The motion and the click reach the program in order anyway.
+        result = self.session.xdotool("mousemove", x, y, "click", "1")
+        if result.returncode != 0:
+            raise SetupError(f"xdotool click at {x},{y} failed: {result.stderr}")
+
+    def click_control(self, name):
+        self.click(self.snapshot().control(name))
+
+    def close_request(self):
+        self.session.send_close_request(self.window_id)
+
+
+def _process_state(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0]
+    except OSError:
+        return None
+
+
+def _node(session, accessible):
+    pyatspi = session.pyatspi
+    states = frozenset(pyatspi.stateToString(s) for s in accessible.getState().getStates())
+    try:
+        box = accessible.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        extents = (box.x, box.y, box.width, box.height)
+    except NotImplementedError:
+        extents = (0, 0, 0, 0)
+    return Node(accessible.getRoleName(), accessible.name or "", accessible.description or "",
+                states, extents)
+
+
+def _collect(session, accessible, into, depth=0):
+    if depth > 6:
+        return
+    for i in range(accessible.childCount):
+        child = accessible.getChildAtIndex(i)
+        if child is None:
+            continue
+        into.append(_node(session, child))
+        _collect(session, child, into, depth + 1)
+
+
+# --------------------------------------------------------------------------
+# Stopping everything, whatever happens
+
+
+def install_cleanup(processes):
+    atexit.register(processes.stop_all)
+
+    def on_signal(signum, _frame):
+        # Unwinds through every finally block, which stop what they started.
+        raise SystemExit(128 + signum)
+    for signum in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(signum, on_signal)
+
+
+def make_workdir():
+    base = os.environ.get("TMPDIR", "/tmp")
+    if len(base) > 60 or not os.path.isdir(base):
+        base = "/tmp"  # unix socket paths must stay short
+    return tempfile.mkdtemp(prefix="tarnwick-blackbox.", dir=base)

@@ -1,0 +1,188 @@
+#!/usr/bin/python3
+"""Black-box tests of the built Tarnwick program, worked through a private X
+display and read through the accessibility bus.
+
+    /usr/bin/python3 run_blackbox.py --binary build/dev/app/tarnwick [--only REGEX] [--list]
+
+Runs with Debian's system Python, which is where python3-pyatspi lives. Exits 0
+when every scenario passed.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+
+import harness  # noqa: E402
+import scenarios  # noqa: E402
+from harness import App, Processes, ScenarioFailure, Session, SetupError  # noqa: E402
+
+
+class Context:
+    """What a scenario gets: the session, and a way to start the program that
+    is undone when the scenario ends."""
+
+    def __init__(self, session, binary, workdir):
+        self.session = session
+        self.binary = binary
+        self.workdir = workdir
+        self.apps = []
+        self.notes = []
+
+    def launch(self, env=None):
+        workdir = self.scratch(f"app{len(self.apps) + 1}")
+        app = App(self.session, self.binary, workdir, env_extra=env)
+        self.apps.append(app)
+        return app
+
+    def scratch(self, name):
+        path = os.path.join(self.workdir, name)
+        os.makedirs(path, exist_ok=True)
+        return path
+
+    def note(self, text):
+        self.notes.append(text)
+
+    def close(self):
+        for app in self.apps:
+            app.stop()
+
+
+def run_here(scenario, session, binary, workdir):
+    """Runs one scenario in this process; returns (passed, report)."""
+    ctx = Context(session, binary, workdir)
+    try:
+        scenario.run(ctx)
+        return True, "; ".join(ctx.notes)
+    except (ScenarioFailure, SetupError, AssertionError) as failure:
+        report = f"{type(failure).__name__}: {failure}"
+    except Exception:  # a fault of the harness itself still fails the scenario
+        report = traceback.format_exc()
+    finally:
+        logs = [(app.log_path, app.log_tail()) for app in ctx.apps]
+        ctx.close()
+    for path, tail in logs:
+        if tail.strip():
+            report += f"\n  program output ({path}):\n" + "".join(
+                "    " + line + "\n" for line in tail.splitlines())
+    return False, report
+
+
+def run_under_cups(scenario, processes, args, workdir, deadline):
+    """Runs one printing scenario in a child runner under the private print
+    scheduler, on this runner's display and buses."""
+    helper = os.path.join(scenarios.PRINT_HELPERS, "with-private-cups")
+    # The helper may still be on its way from another checkout; give it a moment.
+    _, present = harness.poll(lambda: os.access(helper, os.X_OK),
+                              float(os.environ.get("TARNWICK_PRINT_HELPER_WAIT", "0")), 1.0)
+    if not present:
+        return False, f"SetupError: {helper} is missing or not executable"
+    outdir = os.path.join(workdir, "spool")
+    os.makedirs(outdir, exist_ok=True)
+    argv = [helper] + (["--no-printer"] if scenario.cups == "no-printer" else []) + [
+        outdir, "--", sys.executable, os.path.abspath(__file__), "--attach",
+        "--binary", args.binary, "--workdir", workdir,
+        "--only", "^" + re.escape(scenario.name) + "$",
+        "--deadline", str(max(10, int(deadline - time.monotonic())))]
+    log_path = os.path.join(workdir, "child.log")
+    with open(log_path, "w") as log:
+        child = processes.start(argv, stdout=log, stderr=subprocess.STDOUT, env=dict(os.environ))
+        try:
+            status = child.wait(max(5, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            status = None
+        finally:
+            Processes.stop(child, grace=10)
+            processes.forget(child)
+    with open(log_path, errors="replace") as log:
+        output = log.read()
+    if status == 0:
+        notes = [line.split("note: ", 1)[1] for line in output.splitlines() if "note: " in line]
+        return True, "; ".join(notes)
+    what = "timed out" if status is None else f"exited with {status}"
+    return False, f"the wrapped run {what}:\n" + "".join(
+        "  | " + line + "\n" for line in output.splitlines())
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--binary", help="the tarnwick program to test")
+    parser.add_argument("--only", action="append", default=[],
+                        help="run the scenarios whose name matches this regular expression")
+    parser.add_argument("--list", action="store_true", help="list the scenarios and stop")
+    parser.add_argument("--deadline", type=float, default=170.0,
+                        help="seconds for the whole run; scenarios not started by then fail")
+    parser.add_argument("--workdir", help="scratch directory (default: a new one, removed when all pass)")
+    parser.add_argument("--keep", action="store_true", help="keep the scratch directory")
+    parser.add_argument("--attach", action="store_true",
+                        help="use the display and buses in the environment (for a wrapped child run)")
+    args = parser.parse_args()
+
+    chosen = [s for s in scenarios.SCENARIOS
+              if not args.only or any(re.search(pattern, s.name) for pattern in args.only)]
+    if args.list:
+        for s in chosen:
+            print(s.name + (f"  (under CUPS: {s.cups})" if s.cups else ""))
+        return 0
+    if not args.binary or not os.access(args.binary, os.X_OK):
+        parser.error(f"--binary must name the built program (got {args.binary!r})")
+    if not chosen:
+        parser.error("no scenario matches --only")
+    args.binary = os.path.abspath(args.binary)
+
+    deadline = time.monotonic() + args.deadline
+    processes = Processes()
+    harness.install_cleanup(processes)
+    workdir = args.workdir or harness.make_workdir()
+    os.makedirs(workdir, exist_ok=True)
+    results = []
+    started = time.monotonic()
+    try:
+        try:
+            session = Session(processes, workdir, attach=args.attach)
+        except SetupError as error:
+            print(f"cannot set up the test display: {error}", flush=True)
+            return 1
+        for index, scenario in enumerate(chosen, 1):
+            if time.monotonic() >= deadline:
+                results.append((scenario.name, False, 0.0, "not started: the run's deadline passed"))
+                continue
+            scenario_dir = os.path.join(workdir, f"{index:02d}-" + re.sub(r"[^A-Za-z0-9._-]+", "_",
+                                                                          scenario.name))
+            os.makedirs(scenario_dir, exist_ok=True)
+            begun = time.monotonic()
+            if scenario.cups and not args.attach:
+                passed, report = run_under_cups(scenario, processes, args, scenario_dir, deadline)
+            else:
+                passed, report = run_here(scenario, session, args.binary, scenario_dir)
+            took = time.monotonic() - begun
+            results.append((scenario.name, passed, took, report))
+            print(f"{'PASS' if passed else 'FAIL'} {scenario.name} ({took:.1f} s)"
+                  + (f"  note: {report}" if passed and report else ""), flush=True)
+            if not passed:
+                print("".join("    " + line + "\n" for line in report.splitlines()), flush=True)
+    finally:
+        processes.stop_all()
+    failed = [name for name, passed, _, _ in results if not passed]
+    if not args.attach:
+        print(f"{len(results) - len(failed)} of {len(results)} scenarios passed "
+              f"in {time.monotonic() - started:.1f} s", flush=True)
+        for name in failed:
+            print(f"  failed: {name}", flush=True)
+    if failed or args.keep:
+        print(f"scratch files kept in {workdir}", flush=True)
+    elif not args.workdir:
+        shutil.rmtree(workdir, ignore_errors=True)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
