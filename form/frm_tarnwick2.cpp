@@ -166,12 +166,31 @@ bool frmTarnwick2::focusNextPrevChild(bool next)
 
 bool frmTarnwick2::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::Shortcut || !static_cast<QShortcutEvent*>(event)->isAmbiguous())
+    auto* button = qobject_cast<QAbstractButton*>(watched);
+    if (event->type() != QEvent::Shortcut || !button || !button->isEnabled())
         return QDialog::eventFilter(watched, event);
 
+    const auto* shortcut = static_cast<QShortcutEvent*>(event);
+    if (shortcut->isAmbiguous())
+        focusNextWithAccessKey(shortcut->key());
+    else
+        pressAccessKey(*button);
+    return true;
+}
+
+void frmTarnwick2::pressAccessKey(QAbstractButton& button)
+{
+    // Qt's own access key press is animated and clicks 100 ms later, so keys
+    // typed ahead (Alt+2 then Enter) would act before it. Act at once instead.
+    if (qobject_cast<QRadioButton*>(&button))
+        button.setFocus(Qt::ShortcutFocusReason);
+    button.click();
+}
+
+void frmTarnwick2::focusNextWithAccessKey(const QKeySequence& key)
+{
     // An access key that two controls share moves the focus to the next of
     // them after the current focus, in tab order, and presses nothing.
-    const QKeySequence key = static_cast<QShortcutEvent*>(event)->key();
     const auto count = focusOrder_.size();
     auto current = std::ranges::find(focusOrder_, focusWidget());
     std::size_t index = current == focusOrder_.end() ? count - 1 : static_cast<std::size_t>(current - focusOrder_.begin());
@@ -179,10 +198,9 @@ bool frmTarnwick2::eventFilter(QObject* watched, QEvent* event)
         index = (index + 1) % count;
         if (accessKey(focusOrder_[index]) == key) {
             focusOrder_[index]->setFocus(Qt::ShortcutFocusReason);
-            break;
+            return;
         }
     }
-    return true;
 }
 
 } // namespace tarnwick

@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+class QAbstractButton;
+class QKeySequence;
+
 #include <vector>
 
 namespace tarnwick {
@@ -28,6 +31,8 @@ private:
     void createControls();
     void connectHandlers();
     QWidget* nextTabStop(QWidget* from, bool forward) const;
+    void pressAccessKey(QAbstractButton& button);
+    void focusNextWithAccessKey(const QKeySequence& key);
 
     std::vector<QWidget*> focusOrder_;  // the controls that can take the focus, by tab position
     QtFormPlatform platform_;
