@@ -20,9 +20,14 @@ using tarnwick::Currency;
 
 // Prices, totals due and tallies the program writes.
 constexpr std::array<Currency, 8> amounts{
-    Currency::fromScaled(1'250'000), Currency::fromScaled(1'125'000), Currency::fromScaled(540'000),
-    Currency::fromScaled(315'000),   Currency::fromScaled(2'000'000), Currency::fromScaled(1'725'000),
-    Currency::fromScaled(0),         Currency::fromScaled(65'536'000'000),
+    Currency::fromScaled(1'250'000),
+    Currency::fromScaled(1'125'000),
+    Currency::fromScaled(540'000),
+    Currency::fromScaled(315'000),
+    Currency::fromScaled(2'000'000),
+    Currency::fromScaled(1'725'000),
+    Currency::fromScaled(0),
+    Currency::fromScaled(65'536'000'000),
 };
 
 locale_t openLocale(benchmark::State& state, const char* name)
@@ -90,15 +95,14 @@ void patron(benchmark::State& state)
     std::array<std::array<bool, 7>, 12> selections{};
     for (std::size_t i = 0; i < selections.size(); ++i) {
         constexpr SalesOption services[] = {SalesOption::optMakeover, SalesOption::optHairStyling,
-                                            SalesOption::optManicure, SalesOption::optPermanentMakeup};
+            SalesOption::optManicure, SalesOption::optPermanentMakeup};
         constexpr SalesOption coupons[] = {SalesOption::optNone, SalesOption::opt10Percent, SalesOption::opt20Percent};
         selections[i][static_cast<std::size_t>(services[i / 3])] = true;
         selections[i][static_cast<std::size_t>(coupons[i % 3])] = true;
     }
     std::size_t selection = 0;
-    const tarnwick::OptionAnswerer isSelected = [&](SalesOption option) {
-        return selections[selection][static_cast<std::size_t>(option)];
-    };
+    const tarnwick::OptionAnswerer isSelected
+        = [&](SalesOption option) { return selections[selection][static_cast<std::size_t>(option)]; };
 
     Currency mcurTotalDue;
     Currency mcurTotalOfServices;

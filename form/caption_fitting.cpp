@@ -10,7 +10,7 @@ namespace tarnwick {
 
 namespace {
 
-constexpr int neighbourGap = 4;  // pixels kept clear between a widened caption and its neighbour
+constexpr int neighbourGap = 4; // pixels kept clear between a widened caption and its neighbour
 
 bool hasCaption(const QWidget* control)
 {
@@ -48,7 +48,7 @@ QList<QWidget*> captionedControls(QWidget& window)
 QRect scaled(const QRect& rect, double factor)
 {
     return {static_cast<int>(std::lround(rect.left() * factor)), static_cast<int>(std::lround(rect.top() * factor)),
-            static_cast<int>(std::lround(rect.width() * factor)), static_cast<int>(std::lround(rect.height() * factor))};
+        static_cast<int>(std::lround(rect.width() * factor)), static_cast<int>(std::lround(rect.height() * factor))};
 }
 
 } // namespace

@@ -45,7 +45,7 @@ void FormCommands::cmdPrint_Click()
 void FormCommands::cmdSummary_Click()
 {
     // A filled total-due label is a calculated patron not yet counted.
-    if (platform_.labelText(AmountLabel::lblTotalDue) != "")
+    if (!platform_.labelText(AmountLabel::lblTotalDue).empty())
         cmdNext_Click();
     const std::string text = summaryText(mcurTotalOfServices, mintNumberOfClients, platform_.moneyFormat());
     platform_.showInformation("Client Summary", text);

@@ -12,7 +12,7 @@ namespace tarnwick {
 // A run-time error stops the handler and every handler that called it.
 class FormCommands {
 public:
-    explicit FormCommands(FormPlatform& platform) : platform_(platform) {}
+    explicit FormCommands(FormPlatform& platform) : platform_(platform) { }
 
     void cmdCalculate_Click();
     void cmdClear_Click();

@@ -10,10 +10,10 @@ enum class ControlKind { Frame, OptionButton, CommandButton, Label };
 // What a control is for beyond its caption.
 enum class ControlRole {
     None,
-    InitiallySelected,  // an option selected when the window opens
-    DefaultButton,      // Enter presses it, unless a focused button takes Enter itself
-    CancelButton,       // Esc presses it wherever the focus is
-    AmountLabel,        // a handler writes an amount here; empty at opening
+    InitiallySelected, // an option selected when the window opens
+    DefaultButton,     // Enter presses it, unless a focused button takes Enter itself
+    CancelButton,      // Esc presses it wherever the focus is
+    AmountLabel,       // a handler writes an amount here; empty at opening
 };
 
 // One control of the window. Positions and sizes in twips (1/1440 inch), relative to
@@ -21,8 +21,8 @@ enum class ControlRole {
 struct ControlSpec {
     std::string_view name;
     ControlKind kind;
-    std::string_view container;  // empty: the form
-    std::string_view caption;    // "&" marks the access key
+    std::string_view container; // empty: the form
+    std::string_view caption;   // "&" marks the access key
     int left;
     int top;
     int width;
@@ -36,16 +36,17 @@ struct ControlSpec {
 struct WindowSpec {
     std::string_view name;
     std::string_view caption;
-    int clientWidth;   // twips
-    int clientHeight;  // twips
+    int clientWidth;  // twips
+    int clientHeight; // twips
 };
 
-inline constexpr int twipsPerPixel = 15;  // at 96 dots per inch
+inline constexpr int twipsPerPixel = 15; // at 96 dots per inch
 
 inline constexpr WindowSpec windowSpec{"frmTarnwick2", "Tarnwick", 6480, 4080};
 
 // The window, control by control; the form is built from this table alone.
 // Containers come before what they contain. The frame's name is spelt as it always has been.
+// clang-format off
 inline constexpr std::array<ControlSpec, 19> formLayout{{
     // name                 kind                        container     caption                      left   top  width height tab role
     {"fraSevice",          ControlKind::Frame,         "",           "Type of Service",            353,  255, 2175, 1815,  0},
@@ -68,5 +69,6 @@ inline constexpr std::array<ControlSpec, 19> formLayout{{
     {"Label2",             ControlKind::Label,         "",           "Total Due:",                 600, 2775, 1815,  255, 13},
     {"lblTotalDue",        ControlKind::Label,         "",           "",                          2700, 2775, 1215,  255, 15, ControlRole::AmountLabel, "Total Due"},
 }};
+// clang-format on
 
 } // namespace tarnwick

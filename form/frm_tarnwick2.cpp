@@ -30,9 +30,15 @@ constexpr std::array<std::pair<std::string_view, FormCommands::Handler>, 6> clic
     {"cmdSummary", &FormCommands::cmdSummary_Click},
 }};
 
-QString text(std::string_view view) { return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size())); }
+QString text(std::string_view view)
+{
+    return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
+}
 
-int pixels(int twips) { return (twips + twipsPerPixel / 2) / twipsPerPixel; }
+int pixels(int twips)
+{
+    return (twips + twipsPerPixel / 2) / twipsPerPixel;
+}
 
 QRect pixelRect(const ControlSpec& spec)
 {
@@ -68,7 +74,7 @@ QWidget* makeControl(const ControlSpec& spec, QWidget* container)
 bool isTabStop(const QWidget* control)
 {
     const auto* option = qobject_cast<const QRadioButton*>(control);
-    return !option || option->isChecked();  // of an option group only the selected option is a stop
+    return !option || option->isChecked(); // of an option group only the selected option is a stop
 }
 
 QKeySequence accessKey(const QWidget* control)
@@ -110,7 +116,7 @@ void frmTarnwick2::createControls()
     for (std::size_t i = 1; i < focusOrder_.size(); ++i)
         setTabOrder(focusOrder_[i - 1], focusOrder_[i]);
 
-    // Shared access keys come to the controls as ambiguous shortcuts.
+    // Access keys reach the controls as shortcut events; the window decides what they do.
     for (QWidget* control : focusOrder_)
         control->installEventFilter(this);
 
@@ -123,7 +129,8 @@ void frmTarnwick2::connectHandlers()
 {
     for (const auto& [name, handler] : clickHandlers) {
         auto* button = findChild<QPushButton*>(text(name));
-        connect(button, &QPushButton::clicked, this, [this, handler = handler] { commands_.runFromEventLoop(handler); });
+        connect(
+            button, &QPushButton::clicked, this, [this, handler = handler] { commands_.runFromEventLoop(handler); });
     }
 }
 
@@ -193,7 +200,8 @@ void frmTarnwick2::focusNextWithAccessKey(const QKeySequence& key)
     // them after the current focus, in tab order, and presses nothing.
     const auto count = focusOrder_.size();
     auto current = std::ranges::find(focusOrder_, focusWidget());
-    std::size_t index = current == focusOrder_.end() ? count - 1 : static_cast<std::size_t>(current - focusOrder_.begin());
+    std::size_t index
+        = current == focusOrder_.end() ? count - 1 : static_cast<std::size_t>(current - focusOrder_.begin());
     for (std::size_t step = 0; step < count; ++step) {
         index = (index + 1) % count;
         if (accessKey(focusOrder_[index]) == key) {

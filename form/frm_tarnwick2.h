@@ -34,7 +34,7 @@ private:
     void pressAccessKey(QAbstractButton& button);
     void focusNextWithAccessKey(const QKeySequence& key);
 
-    std::vector<QWidget*> focusOrder_;  // the controls that can take the focus, by tab position
+    std::vector<QWidget*> focusOrder_; // the controls that can take the focus, by tab position
     QtFormPlatform platform_;
     FormCommands commands_;
 };

@@ -28,8 +28,7 @@ constexpr std::array<std::pair<SalesOption, const char*>, 7> optionControls{{
     {SalesOption::opt20Percent, "opt20Percent"},
 }};
 
-template <typename Control>
-Control& child(const QDialog& window, const char* name)
+template <typename Control> Control& child(const QDialog& window, const char* name)
 {
     auto* control = window.findChild<Control*>(QString::fromLatin1(name));
     if (!control)
@@ -39,7 +38,7 @@ Control& child(const QDialog& window, const char* name)
 
 } // namespace
 
-QtFormPlatform::QtFormPlatform(QDialog& window) : window_(window) {}
+QtFormPlatform::QtFormPlatform(QDialog& window) : window_(window) { }
 
 QRadioButton& QtFormPlatform::option(SalesOption wanted) const
 {
@@ -55,20 +54,35 @@ QLabel& QtFormPlatform::label(AmountLabel label) const
     return child<QLabel>(window_, label == AmountLabel::lblServicePrice ? "lblServicePrice" : "lblTotalDue");
 }
 
-bool QtFormPlatform::isSelected(SalesOption wanted) const { return option(wanted).isChecked(); }
+bool QtFormPlatform::isSelected(SalesOption wanted) const
+{
+    return option(wanted).isChecked();
+}
 
-void QtFormPlatform::select(SalesOption wanted) { option(wanted).setChecked(true); }
+void QtFormPlatform::select(SalesOption wanted)
+{
+    option(wanted).setChecked(true);
+}
 
-std::string QtFormPlatform::labelText(AmountLabel wanted) const { return label(wanted).text().toStdString(); }
+std::string QtFormPlatform::labelText(AmountLabel wanted) const
+{
+    return label(wanted).text().toStdString();
+}
 
 void QtFormPlatform::setLabelText(AmountLabel wanted, const std::string& text)
 {
     label(wanted).setText(QString::fromStdString(text));
 }
 
-void QtFormPlatform::focusCalculate() { child<QPushButton>(window_, "cmdCalculate").setFocus(Qt::OtherFocusReason); }
+void QtFormPlatform::focusCalculate()
+{
+    child<QPushButton>(window_, "cmdCalculate").setFocus(Qt::OtherFocusReason);
+}
 
-void QtFormPlatform::printForm() { printWindowImage(window_); }
+void QtFormPlatform::printForm()
+{
+    printWindowImage(window_);
+}
 
 void QtFormPlatform::showMessage(int icon, const QString& title, const QString& text)
 {
@@ -97,6 +111,9 @@ void QtFormPlatform::endProgram()
     QCoreApplication::exit(0);
 }
 
-MoneyFormat QtFormPlatform::moneyFormat() const { return userMoneyFormat(); }
+MoneyFormat QtFormPlatform::moneyFormat() const
+{
+    return userMoneyFormat();
+}
 
 } // namespace tarnwick

@@ -80,7 +80,10 @@ private:
 };
 
 // POSIX leaves a field at CHAR_MAX when the locale does not say.
-bool given(char field) { return field != CHAR_MAX; }
+bool given(char field)
+{
+    return field != CHAR_MAX;
+}
 
 MoneyFormat::Layout layoutFrom(char csPrecedes, char sepBySpace, char signPosn)
 {
@@ -98,7 +101,7 @@ std::vector<int> groupingFrom(const char* grouping)
     std::vector<int> sizes;
     for (const char* size = grouping; size && *size != '\0'; ++size) {
         if (*size == CHAR_MAX || *size < 0) {
-            sizes.push_back(0);  // no further grouping
+            sizes.push_back(0); // no further grouping
             break;
         }
         sizes.push_back(static_cast<unsigned char>(*size));

@@ -19,7 +19,7 @@ void countPatron(const Currency& mcurTotalDue, Currency& mcurTotalOfServices, st
 std::string summaryText(Currency mcurTotalOfServices, std::int16_t mintNumberOfClients, const MoneyFormat& format)
 {
     return "Number of Clients: " + std::to_string(mintNumberOfClients) + "\r\n"
-         + "Total of Services: " + formatCurrency(mcurTotalOfServices, regionalDigits, format);
+        + "Total of Services: " + formatCurrency(mcurTotalOfServices, regionalDigits, format);
 }
 
 } // namespace tarnwick

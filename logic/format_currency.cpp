@@ -20,7 +20,7 @@ std::uint64_t powerOfTen(int exponent)
 
 struct Magnitude {
     std::uint64_t whole = 0;
-    std::uint64_t fraction = 0;  // `digits` digits, zero-padded on the left when written
+    std::uint64_t fraction = 0; // `digits` digits, zero-padded on the left when written
     int digits = 0;
 
     bool isZero() const { return whole == 0 && fraction == 0; }
@@ -31,8 +31,7 @@ Magnitude roundedMagnitude(Currency amount, int digits)
 {
     const std::int64_t scaled = amount.scaled();
     // Negating in unsigned arithmetic keeps the most negative amount exact.
-    std::uint64_t units = scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled)
-                                     : static_cast<std::uint64_t>(scaled);
+    std::uint64_t units = scaled < 0 ? 0 - static_cast<std::uint64_t>(scaled) : static_cast<std::uint64_t>(scaled);
     const int kept = std::min(digits, storedDigits);
     if (kept < storedDigits) {
         const std::uint64_t divisor = powerOfTen(storedDigits - kept);
@@ -89,13 +88,13 @@ public:
     }
 
 private:
-    static constexpr int maxDigits = 20;  // of a 64-bit unsigned number
+    static constexpr int maxDigits = 20; // of a 64-bit unsigned number
 
-    char digits_[maxDigits];   // right-aligned
+    char digits_[maxDigits]; // right-aligned
     int count_ = 0;
-    int groupSizes_[maxDigits];  // from the decimal point leftwards
+    int groupSizes_[maxDigits]; // from the decimal point leftwards
     int groups_ = 0;
-    int leading_ = 0;  // digits before the first separator
+    int leading_ = 0; // digits before the first separator
 };
 
 void appendFraction(std::string& text, const Magnitude& magnitude, const MoneyFormat& format)
@@ -124,17 +123,16 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
     const Magnitude magnitude = roundedMagnitude(amount, digits < 0 ? std::max(format.fractionDigits, 0) : digits);
     const bool negative = amount.scaled() < 0 && !magnitude.isZero();
     const MoneyFormat::Layout& layout = negative ? format.negative : format.positive;
-    const std::string_view sign = negative ? (format.negativeSign.empty() ? std::string_view("-")
-                                                                         : std::string_view(format.negativeSign))
-                                           : std::string_view(format.positiveSign);
+    const std::string_view sign = negative
+        ? (format.negativeSign.empty() ? std::string_view("-") : std::string_view(format.negativeSign))
+        : std::string_view(format.positiveSign);
     const std::string_view symbol = format.currencySymbol;
     const Position position = layout.signPosition;
 
     // A space between symbol and sign only where the two stand side by side.
     Spacing spacing = layout.spacing;
     if (spacing == Spacing::SymbolFromSign
-        && (position == Position::Parentheses
-            || (position == Position::BeforeAll && !layout.symbolPrecedes)
+        && (position == Position::Parentheses || (position == Position::BeforeAll && !layout.symbolPrecedes)
             || (position == Position::AfterAll && layout.symbolPrecedes)))
         spacing = Spacing::None;
 
@@ -143,7 +141,7 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
     const std::size_t fractionSize
         = magnitude.digits > 0 ? format.decimalPoint.size() + static_cast<std::size_t>(magnitude.digits) : 0;
     std::string text;
-    text.reserve(whole.size(format) + fractionSize + symbol.size() + sign.size() + 3);  // 3: a space, two parentheses
+    text.reserve(whole.size(format) + fractionSize + symbol.size() + sign.size() + 3); // 3: a space, two parentheses
     // The sign where it follows the symbol, spaced off when the region says so.
     const auto appendSignAfterSymbol = [&] {
         if (spacing == Spacing::SymbolFromSign)

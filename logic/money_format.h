@@ -12,18 +12,18 @@ namespace tarnwick {
 struct MoneyFormat {
     // Where the sign goes (POSIX sign_posn).
     enum class SignPosition {
-        Parentheses = 0,   // (amount and symbol)
-        BeforeAll = 1,     // sign before amount and symbol
-        AfterAll = 2,      // sign after amount and symbol
-        BeforeSymbol = 3,  // sign right before the symbol
-        AfterSymbol = 4,   // sign right after the symbol
+        Parentheses = 0,  // (amount and symbol)
+        BeforeAll = 1,    // sign before amount and symbol
+        AfterAll = 2,     // sign after amount and symbol
+        BeforeSymbol = 3, // sign right before the symbol
+        AfterSymbol = 4,  // sign right after the symbol
     };
 
     // Which space a region puts in (POSIX sep_by_space).
     enum class Spacing {
         None = 0,
-        SymbolFromAmount = 1,  // a space between symbol and amount
-        SymbolFromSign = 2,    // a space between symbol and sign, when they are adjacent
+        SymbolFromAmount = 1, // a space between symbol and amount
+        SymbolFromSign = 2,   // a space between symbol and sign, when they are adjacent
     };
 
     // How amounts of one sign are written.

@@ -12,7 +12,7 @@ Currency selectedServicePrice(const OptionAnswerer& isSelected)
         if (!service.option || isSelected(*service.option))
             return service.price;
     }
-    return serviceTable.back().price;  // not reached: the last row has no option
+    return serviceTable.back().price; // not reached: the last row has no option
 }
 
 } // namespace

@@ -23,7 +23,7 @@ inline constexpr std::array<ServicePrice, 4> serviceTable{{
     {SalesOption::optMakeover, Currency::fromScaled(1'250'000)},
     {SalesOption::optHairStyling, Currency::fromScaled(600'000)},
     {SalesOption::optManicure, Currency::fromScaled(350'000)},
-    {std::nullopt, Currency::fromScaled(2'000'000)},  // optPermanentMakeup
+    {std::nullopt, Currency::fromScaled(2'000'000)}, // optPermanentMakeup
 }};
 
 struct CouponRate {
@@ -43,8 +43,8 @@ using OptionAnswerer = std::function<bool(SalesOption)>;
 struct PatronPrice {
     Currency servicePrice;
     Currency totalDue;
-    std::string servicePriceText;  // two decimals
-    std::string totalDueText;      // two decimals
+    std::string servicePriceText; // two decimals
+    std::string totalDueText;     // two decimals
 };
 
 // Prices one patron from the selected service and coupon. Asks the coupon

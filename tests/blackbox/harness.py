@@ -239,8 +239,10 @@ class Session:
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"),
                "HOME": os.path.join(self.workdir, "home")}
         os.makedirs(env["HOME"], exist_ok=True)
-        # The private print scheduler, when a wrapper has set one up.
-        for name in ("CUPS_SERVER", "CUPS_SERVERROOT", "XAUTHORITY"):
+        # The private print scheduler, when a wrapper has set one up, and the
+        # sanitizers' settings of a sanitizer build.
+        for name in ("CUPS_SERVER", "CUPS_SERVERROOT", "XAUTHORITY",
+                     "ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"):
             if os.environ.get(name):
                 env[name] = os.environ[name]
         env.update(self.env)

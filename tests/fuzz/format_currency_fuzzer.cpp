@@ -68,7 +68,7 @@ void increment(std::string& digits)
 }
 
 struct Number {
-    std::string whole; // no leading zeros, "0" for none
+    std::string whole;    // no leading zeros, "0" for none
     std::string fraction; // exactly `places` digits
     bool zero = true;
 };

@@ -15,9 +15,15 @@ namespace tarnwick {
 inline void PrintTo(RunTimeError::Sort sort, std::ostream* out)
 {
     switch (sort) {
-    case RunTimeError::Sort::Overflow: *out << "Overflow"; return;
-    case RunTimeError::Sort::FloatingPoint: *out << "FloatingPoint"; return;
-    case RunTimeError::Sort::PlatformFailure: *out << "PlatformFailure"; return;
+    case RunTimeError::Sort::Overflow:
+        *out << "Overflow";
+        return;
+    case RunTimeError::Sort::FloatingPoint:
+        *out << "FloatingPoint";
+        return;
+    case RunTimeError::Sort::PlatformFailure:
+        *out << "PlatformFailure";
+        return;
     }
 }
 
@@ -26,8 +32,7 @@ inline void PrintTo(RunTimeError::Sort sort, std::ostream* out)
 namespace tarnwick::test {
 
 // The sort of run-time error that `operation` throws, or none when it returns.
-template <class Operation>
-std::optional<RunTimeError::Sort> errorSortOf(Operation&& operation)
+template <class Operation> std::optional<RunTimeError::Sort> errorSortOf(Operation&& operation)
 {
     try {
         operation();
@@ -50,8 +55,10 @@ inline MoneyFormat usMoneyFormat()
 
 // Names each parameterised case after the `name` field of its row.
 struct CaseName {
-    template <class Row>
-    std::string operator()(const ::testing::TestParamInfo<Row>& info) const { return info.param.name; }
+    template <class Row> std::string operator()(const ::testing::TestParamInfo<Row>& info) const
+    {
+        return info.param.name;
+    }
 };
 
 } // namespace tarnwick::test

@@ -34,7 +34,7 @@ struct RecordingAnswerer {
 struct Service {
     const char* name;
     SalesOption option;
-    std::vector<SalesOption> servicesAsked;  // after the two coupon questions
+    std::vector<SalesOption> servicesAsked; // after the two coupon questions
 };
 
 struct Coupon {
@@ -46,9 +46,9 @@ const Service services[] = {
     {"makeover", SalesOption::optMakeover, {SalesOption::optMakeover}},
     {"hair_styling", SalesOption::optHairStyling, {SalesOption::optMakeover, SalesOption::optHairStyling}},
     {"manicure", SalesOption::optManicure,
-     {SalesOption::optMakeover, SalesOption::optHairStyling, SalesOption::optManicure}},
+        {SalesOption::optMakeover, SalesOption::optHairStyling, SalesOption::optManicure}},
     {"permanent_makeup", SalesOption::optPermanentMakeup,
-     {SalesOption::optMakeover, SalesOption::optHairStyling, SalesOption::optManicure}},
+        {SalesOption::optMakeover, SalesOption::optHairStyling, SalesOption::optManicure}},
 };
 
 const Coupon coupons[] = {

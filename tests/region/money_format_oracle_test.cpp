@@ -115,8 +115,24 @@ private:
 // ten-thousandths and none is a tie at 0, 2 or 3 decimals that binary cannot
 // hold, so strfmon's double gets every one of them right.
 constexpr std::int64_t reachable[] = {
-    0, 1'250'000, 1'125'000, 1'000'000, 600'000, 540'000, 480'000, 350'000, 315'000, 280'000,
-    2'000'000, 1'800'000, 1'600'000, 1'725'000, 11'725'000, 123'455'000, 12'345'675'000, 65'536'000'000,
+    0,
+    1'250'000,
+    1'125'000,
+    1'000'000,
+    600'000,
+    540'000,
+    480'000,
+    350'000,
+    315'000,
+    280'000,
+    2'000'000,
+    1'800'000,
+    1'600'000,
+    1'725'000,
+    11'725'000,
+    123'455'000,
+    12'345'675'000,
+    65'536'000'000,
 };
 
 // Amounts strfmon gets wrong, each with the text it must give at 0, 2 and 3
@@ -126,7 +142,7 @@ constexpr std::int64_t reachable[] = {
 // noise instead of half to even.
 struct Exact {
     std::int64_t scaled;
-    std::array<const char*, 3> shown;  // with 0, 2 and 3 decimals
+    std::array<const char*, 3> shown; // with 0, 2 and 3 decimals
 };
 
 constexpr Exact exact[] = {
@@ -181,10 +197,14 @@ std::string exactText(const Strfmon& strfmon, const char* format, const std::str
 int shownIndex(int decimals)
 {
     switch (decimals) {
-    case 0: return 0;
-    case 2: return 1;
-    case 3: return 2;
-    default: return -1;
+    case 0:
+        return 0;
+    case 2:
+        return 1;
+    case 3:
+        return 2;
+    default:
+        return -1;
     }
 }
 
@@ -200,7 +220,11 @@ TEST(MoneyFormatOracle, every_installed_region_writes_money_as_strfmon_does)
         }
         const tarnwick::MoneyFormat format = tarnwick::userMoneyFormat();
         const Strfmon strfmon;
-        struct Form { int digits; const char* strfmon; int decimals; };
+        struct Form {
+            int digits;
+            const char* strfmon;
+            int decimals;
+        };
         for (const Form form : {Form{2, "%.2n", 2}, Form{regionalDigits, "%n", format.fractionDigits}}) {
             for (const std::int64_t scaled : reachable) {
                 for (const std::int64_t amount : {scaled, -scaled}) {
@@ -216,7 +240,7 @@ TEST(MoneyFormatOracle, every_installed_region_writes_money_as_strfmon_does)
             }
             for (const Exact& row : exact) {
                 EXPECT_EQ(formatCurrency(Currency::fromScaled(row.scaled), form.digits, format),
-                          exactText(strfmon, form.strfmon, row.shown[index]))
+                    exactText(strfmon, form.strfmon, row.shown[index]))
                     << name << ", " << row.scaled << " ten-thousandths, " << form.strfmon;
             }
         }

@@ -24,7 +24,7 @@ struct EnvironmentCase {
     const char* lang;
     const char* lcMonetary;
     const char* symbol;
-    const char* text;  // -1234.50 with 2 decimals
+    const char* text; // -1234.50 with 2 decimals
 };
 
 // Sets the process's locale from the environment, as the program does at
@@ -64,19 +64,21 @@ TEST_P(ProcessLocale, money_follows_lc_monetary_in_utf8)
     unsetenv("LC_CTYPE");
     setenv("LANG", row.lang, 1);
     setenv("LC_MONETARY", row.lcMonetary, 1);
-    ASSERT_NE(setlocale(LC_ALL, ""), nullptr) << "locale " << row.lang << " or " << row.lcMonetary << " is not installed";
+    ASSERT_NE(setlocale(LC_ALL, ""), nullptr)
+        << "locale " << row.lang << " or " << row.lcMonetary << " is not installed";
 
     const MoneyFormat format = tarnwick::userMoneyFormat();
     EXPECT_EQ(format.currencySymbol, row.symbol);
     EXPECT_EQ(formatCurrency(Currency::fromScaled(-12'345'000), 2, format), row.text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Environment, ProcessLocale, ::testing::Values(
-    // de_DE@euro is Latin-9, where the euro sign is the byte 0xA4.
-    EnvironmentCase{"latin9_euro_under_utf8_language", "en_US.UTF-8", "de_DE@euro", "€", "-1.234,50 €"},
-    EnvironmentCase{"eucjp_yen_under_c_language", "C", "ja_JP.eucjp", "￥", "￥-1,234.50"},
-    // KOI8-R writes the ruble's letters and the no-break space as single bytes.
-    EnvironmentCase{"koi8r_ruble_under_latin9_language", "de_DE@euro", "ru_RU.koi8r", "руб", "-1\u00a0234,50 руб"}),
+INSTANTIATE_TEST_SUITE_P(Environment, ProcessLocale,
+    ::testing::Values(
+        // de_DE@euro is Latin-9, where the euro sign is the byte 0xA4.
+        EnvironmentCase{"latin9_euro_under_utf8_language", "en_US.UTF-8", "de_DE@euro", "€", "-1.234,50 €"},
+        EnvironmentCase{"eucjp_yen_under_c_language", "C", "ja_JP.eucjp", "￥", "￥-1,234.50"},
+        // KOI8-R writes the ruble's letters and the no-break space as single bytes.
+        EnvironmentCase{"koi8r_ruble_under_latin9_language", "de_DE@euro", "ru_RU.koi8r", "руб", "-1\u00a0234,50 руб"}),
     [](const ::testing::TestParamInfo<EnvironmentCase>& info) { return std::string(info.param.name); });
 
 TEST(CLocale, reads_as_the_default_made_format)
