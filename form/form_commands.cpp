@@ -56,11 +56,18 @@ void FormCommands::runFromEventLoop(Handler handler) noexcept
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        try {
-            platform_.reportRunTimeError(error.what());
-        } catch (...) {
-            // Nothing is left to tell the user with; the window goes on as it is.
-        }
+        report(error.what());
+    } catch (...) {
+        report("Unexpected error");
+    }
+}
+
+void FormCommands::report(const char* message) noexcept
+{
+    try {
+        platform_.reportRunTimeError(message);
+    } catch (...) {
+        // Nothing is left to tell the user with; the window goes on as it is.
     }
 }
 

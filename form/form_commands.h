@@ -31,6 +31,8 @@ public:
     Currency totalDue() const { return mcurTotalDue; }
 
 private:
+    void report(const char* message) noexcept;
+
     FormPlatform& platform_;
     Currency mcurTotalOfServices;
     std::int16_t mintNumberOfClients = 0;

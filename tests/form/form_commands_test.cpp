@@ -69,7 +69,7 @@ MoneyFormat usEnglishMoney()
     return format;
 }
 
-enum class Failure { None, RunTimeError, OtherException, OutOfMemory };
+enum class Failure { None, RunTimeError, OtherException, OutOfMemory, NotAnException };
 
 // Stands in for the window: keeps the option groups and the labels as the
 // window does, and records every question and order the handlers give it.
@@ -110,6 +110,8 @@ public:
             throw std::runtime_error("the print system went away");
         case Failure::OutOfMemory:
             throw std::bad_alloc();
+        case Failure::NotAnException:
+            throw 42;
         }
     }
     void showInformation(const std::string& title, const std::string& text) override
@@ -514,6 +516,7 @@ void FormCommandsTest::errors_are_reported_and_the_program_goes_on_data()
     QTest::newRow("no default printer") << Failure::RunTimeError << "Print Form failed: no default printer";
     QTest::newRow("any other exception") << Failure::OtherException << "the print system went away";
     QTest::newRow("out of memory") << Failure::OutOfMemory << "std::bad_alloc";
+    QTest::newRow("something not an exception") << Failure::NotAnException << "Unexpected error";
 }
 
 void FormCommandsTest::errors_are_reported_and_the_program_goes_on()
