@@ -1,9 +1,9 @@
 // The print module: all of the program's use of Qt PrintSupport, loaded on the
 // first print (see form_printer.h).
 #include "form/form_printer.h"
+#include "form/printer_canvas.h"
 
 #include <QPainter>
-#include <QPixmap>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QWidget>
@@ -19,20 +19,19 @@ const char* printWindowImage(QWidget& window)
     if (destination.isNull())
         return "no default printer";
 
-    const QPixmap image = window.grab();
     QPrinter printer(destination, QPrinter::HighResolution);
     printer.setDocName(window.windowTitle());
 
     QPainter painter;
     if (!painter.begin(&printer))
         return "the printer could not be opened";
-    // The image at its size on a 96 dpi screen (15 twips a pixel), at the top
-    // left of the printable area.
-    constexpr double screenDpi = 96.0;
-    const double scale = printer.resolution() / screenDpi;
-    const QRectF target(
-        0, 0, image.width() / image.devicePixelRatio() * scale, image.height() / image.devicePixelRatio() * scale);
-    painter.drawPixmap(target, image, QRectF(image.rect()));
+    // The window at its size on a 96 dpi screen (15 twips a pixel), at the top
+    // left of the printable area, painted afresh at the printer's resolution.
+    tarnwick::PrinterCanvas canvas(painter, printer.resolution(), window.size());
+    {
+        QPainter onCanvas(&canvas);
+        window.render(&onCanvas);
+    }
     if (!painter.end())
         return "the job could not be handed to the printer";
     return nullptr;

@@ -4,9 +4,10 @@ class QWidget;
 
 namespace tarnwick {
 
-// Prints an image of the window, as it shows on the screen, on the default
-// printer with no dialog. Throws a RunTimeError when there is no default
-// printer, the platform cannot print, or the print module cannot be loaded.
+// Prints the window as it shows on the screen, at its size on a 96 dpi screen
+// but drawn at the printer's resolution, on the default printer with no
+// dialog. Throws a RunTimeError when there is no default printer, the platform
+// cannot print, or the print module cannot be loaded.
 void printWindowImage(QWidget& window);
 
 } // namespace tarnwick
