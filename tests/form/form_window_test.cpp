@@ -158,8 +158,8 @@ private:
     QStringList selectedOptions() const
     {
         QStringList names;
-        for (const auto& spec : formLayout) {
-            const auto* option = control<QRadioButton>(text(spec.name));
+        for (const auto& entry : formLayout) {
+            const auto* option = control<QRadioButton>(text(entry.name));
             if (option && option->isChecked())
                 names << option->objectName();
         }
@@ -342,8 +342,8 @@ void FormWindowTest::controls_sit_where_the_layout_puts_them_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
 
-    for (const auto& spec : formLayout)
-        QTest::newRow(std::string(spec.name).c_str()) << spec.left << spec.top << spec.width << spec.height;
+    for (const auto& entry : formLayout)
+        QTest::newRow(std::string(entry.name).c_str()) << entry.left << entry.top << entry.width << entry.height;
 }
 
 void FormWindowTest::controls_sit_where_the_layout_puts_them()
