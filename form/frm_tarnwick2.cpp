@@ -147,6 +147,17 @@ void frmTarnwick2::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+void frmTarnwick2::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // The window has one size. Window managers on X will not maximise it,
+    // but the title bar Qt draws itself on Wayland offers maximise to every
+    // window, whatever its flags; so a request to change size is undone.
+    constexpr Qt::WindowStates resized = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & resized))
+        setWindowState(windowState() & ~resized);
+}
+
 QWidget* frmTarnwick2::nextTabStop(QWidget* from, bool forward) const
 {
     const auto count = static_cast<std::ptrdiff_t>(focusOrder_.size());
