@@ -18,7 +18,7 @@ enum class ControlRole {
 
 // One control of the window. Positions and sizes in twips (1/1440 inch), relative to
 // the container's top-left corner (the form's client area, or the frame itself).
-struct ControlSpec {
+struct ControlEntry {
     std::string_view name;
     ControlKind kind;
     std::string_view container; // empty: the form
@@ -33,7 +33,7 @@ struct ControlSpec {
     std::string_view accessibleDescription = {};
 };
 
-struct WindowSpec {
+struct WindowEntry {
     std::string_view name;
     std::string_view caption;
     int clientWidth;  // twips
@@ -42,12 +42,12 @@ struct WindowSpec {
 
 inline constexpr int twipsPerPixel = 15; // at 96 dots per inch
 
-inline constexpr WindowSpec windowSpec{"frmTarnwick2", "Tarnwick", 6480, 4080};
+inline constexpr WindowEntry windowEntry{"frmTarnwick2", "Tarnwick", 6480, 4080};
 
 // The window, control by control; the form is built from this table alone.
 // Containers come before what they contain. The frame's name is spelt as it always has been.
 // clang-format off
-inline constexpr std::array<ControlSpec, 19> formLayout{{
+inline constexpr std::array<ControlEntry, 19> formLayout{{
     // name                 kind                        container     caption                      left   top  width height tab role
     {"fraSevice",          ControlKind::Frame,         "",           "Type of Service",            353,  255, 2175, 1815,  0},
     {"optMakeover",        ControlKind::OptionButton,  "fraSevice",  "&Makeover",                  240,  360, 1695,  255,  1, ControlRole::InitiallySelected},

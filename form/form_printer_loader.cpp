@@ -17,31 +17,21 @@ namespace {
     throw RunTimeError::platformFailure("Print Form", reason);
 }
 
-// The module lies at the same place relative to the program whether installed
-// or built; programs elsewhere in the build tree (tests, benchmarks) find it
-// where it was built.
+// Only where the module was installed beside the program: a path fixed at
+// build time would name a place on the build machine, which on the user's
+// machine anyone might create. The build tree keeps the same layout.
 TarnwickPrintWindowImage printModuleEntry()
 {
     static TarnwickPrintWindowImage entry = nullptr;
     if (entry)
         return entry;
-    const QString places[] = {
-        QCoreApplication::applicationDirPath() + QStringLiteral("/" TARNWICK_PRINTER_FROM_EXECUTABLE),
-        QStringLiteral(TARNWICK_PRINTER_AS_BUILT),
-    };
-    QString why;
-    for (const QString& place : places) {
-        QLibrary module(place);
-        if (!module.load()) {
-            why = module.errorString();
-            continue;
-        }
-        entry = reinterpret_cast<TarnwickPrintWindowImage>(module.resolve(tarnwickPrintWindowImageEntry));
-        if (entry)
-            return entry;
-        why = module.errorString();
-    }
-    fail("the print module could not be loaded: " + why.toStdString());
+    QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/" TARNWICK_PRINTER_FROM_EXECUTABLE));
+    if (!module.load())
+        fail("the print module could not be loaded: " + module.errorString().toStdString());
+    entry = reinterpret_cast<TarnwickPrintWindowImage>(module.resolve(tarnwickPrintWindowImageEntry));
+    if (!entry)
+        fail("the print module could not be loaded: " + module.errorString().toStdString());
+    return entry;
 }
 
 } // namespace

@@ -40,31 +40,31 @@ int pixels(int twips)
     return (twips + twipsPerPixel / 2) / twipsPerPixel;
 }
 
-QRect pixelRect(const ControlSpec& spec)
+QRect pixelRect(const ControlEntry& entry)
 {
-    return {pixels(spec.left), pixels(spec.top), pixels(spec.width), pixels(spec.height)};
+    return {pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height)};
 }
 
-QWidget* makeControl(const ControlSpec& spec, QWidget* container)
+QWidget* makeControl(const ControlEntry& entry, QWidget* container)
 {
-    switch (spec.kind) {
+    switch (entry.kind) {
     case ControlKind::Frame:
-        return new QGroupBox(text(spec.caption), container);
+        return new QGroupBox(text(entry.caption), container);
     case ControlKind::OptionButton: {
-        auto* option = new QRadioButton(text(spec.caption), container);
-        option->setChecked(spec.role == ControlRole::InitiallySelected);
+        auto* option = new QRadioButton(text(entry.caption), container);
+        option->setChecked(entry.role == ControlRole::InitiallySelected);
         return option;
     }
     case ControlKind::CommandButton: {
-        auto* button = new QPushButton(text(spec.caption), container);
-        button->setDefault(spec.role == ControlRole::DefaultButton);
+        auto* button = new QPushButton(text(entry.caption), container);
+        button->setDefault(entry.role == ControlRole::DefaultButton);
         return button;
     }
     case ControlKind::Label: {
-        auto* label = new QLabel(text(spec.caption), container);
+        auto* label = new QLabel(text(entry.caption), container);
         label->setTextFormat(Qt::PlainText);
-        if (!spec.accessibleDescription.empty())
-            label->setAccessibleDescription(text(spec.accessibleDescription));
+        if (!entry.accessibleDescription.empty())
+            label->setAccessibleDescription(text(entry.accessibleDescription));
         return label;
     }
     }
@@ -88,9 +88,9 @@ QKeySequence accessKey(const QWidget* control)
 
 frmTarnwick2::frmTarnwick2(QWidget* parent) : QDialog(parent), platform_(*this), commands_(platform_)
 {
-    setObjectName(text(windowSpec.name));
-    setWindowTitle(text(windowSpec.caption));
-    setFixedSize(pixels(windowSpec.clientWidth), pixels(windowSpec.clientHeight));
+    setObjectName(text(windowEntry.name));
+    setWindowTitle(text(windowEntry.caption));
+    setFixedSize(pixels(windowEntry.clientWidth), pixels(windowEntry.clientHeight));
     createControls();
     connectHandlers();
 }
@@ -99,14 +99,14 @@ void frmTarnwick2::createControls()
 {
     std::map<std::string_view, QWidget*> containers{{"", this}};
     std::vector<std::pair<int, QWidget*>> byTabPosition;
-    for (const ControlSpec& spec : formLayout) {
-        QWidget* control = makeControl(spec, containers.at(spec.container));
-        control->setObjectName(text(spec.name));
-        control->setGeometry(pixelRect(spec));
-        if (spec.kind == ControlKind::Frame)
-            containers.emplace(spec.name, control);
+    for (const ControlEntry& entry : formLayout) {
+        QWidget* control = makeControl(entry, containers.at(entry.container));
+        control->setObjectName(text(entry.name));
+        control->setGeometry(pixelRect(entry));
+        if (entry.kind == ControlKind::Frame)
+            containers.emplace(entry.name, control);
         if (control->focusPolicy() & Qt::TabFocus)
-            byTabPosition.emplace_back(spec.tabPosition, control);
+            byTabPosition.emplace_back(entry.tabPosition, control);
     }
     fitCaptions(*this);
 
@@ -138,13 +138,24 @@ void frmTarnwick2::keyPressEvent(QKeyEvent* event)
 {
     // Esc presses the cancel button wherever the focus is, and never closes the window.
     if (event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        for (const ControlSpec& spec : formLayout) {
-            if (spec.role == ControlRole::CancelButton)
-                findChild<QPushButton*>(text(spec.name))->click();
+        for (const ControlEntry& entry : formLayout) {
+            if (entry.role == ControlRole::CancelButton)
+                findChild<QPushButton*>(text(entry.name))->click();
         }
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void frmTarnwick2::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // The window has one size. Window managers on X will not maximise it,
+    // but the title bar Qt draws itself on Wayland offers maximise to every
+    // window, whatever its flags; so a request to change size is undone.
+    constexpr Qt::WindowStates resized = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & resized))
+        setWindowState(windowState() & ~resized);
 }
 
 QWidget* frmTarnwick2::nextTabStop(QWidget* from, bool forward) const

@@ -137,4 +137,10 @@ MoneyFormat userMoneyFormat()
     return format;
 }
 
+bool takeMoneyLocaleFromEnvironment()
+{
+    // setlocale(LC_ALL, "") takes all categories or, when one fails, none.
+    return std::setlocale(LC_MONETARY, "") != nullptr;
+}
+
 } // namespace tarnwick

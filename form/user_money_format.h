@@ -10,4 +10,11 @@ namespace tarnwick {
 // not follow LC_MONETARY.
 MoneyFormat userMoneyFormat();
 
+// Takes the process's LC_MONETARY from the environment (LC_ALL, else
+// LC_MONETARY, else LANG), apart from every other category, so that another
+// category naming a locale that is not installed does not cost the user
+// their money format. False when the locale named for money is not
+// installed; money then stays as it was.
+bool takeMoneyLocaleFromEnvironment();
+
 } // namespace tarnwick

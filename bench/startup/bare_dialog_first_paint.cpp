@@ -12,9 +12,9 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QDialog dialog;
     dialog.setWindowTitle(QString::fromUtf8(
-        tarnwick::windowSpec.caption.data(), static_cast<qsizetype>(tarnwick::windowSpec.caption.size())));
-    dialog.setFixedSize(tarnwick::windowSpec.clientWidth / tarnwick::twipsPerPixel,
-        tarnwick::windowSpec.clientHeight / tarnwick::twipsPerPixel);
+        tarnwick::windowEntry.caption.data(), static_cast<qsizetype>(tarnwick::windowEntry.caption.size())));
+    dialog.setFixedSize(tarnwick::windowEntry.clientWidth / tarnwick::twipsPerPixel,
+        tarnwick::windowEntry.clientHeight / tarnwick::twipsPerPixel);
     tarnwick::bench::FirstPaintProbe probe(dialog);
     dialog.show();
     return QApplication::exec();

@@ -14,10 +14,10 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QDialog dialog;
     const QString caption = QString::fromUtf8(
-        tarnwick::windowSpec.caption.data(), static_cast<qsizetype>(tarnwick::windowSpec.caption.size()));
+        tarnwick::windowEntry.caption.data(), static_cast<qsizetype>(tarnwick::windowEntry.caption.size()));
     dialog.setWindowTitle(caption);
-    dialog.setFixedSize(tarnwick::windowSpec.clientWidth / tarnwick::twipsPerPixel,
-        tarnwick::windowSpec.clientHeight / tarnwick::twipsPerPixel);
+    dialog.setFixedSize(tarnwick::windowEntry.clientWidth / tarnwick::twipsPerPixel,
+        tarnwick::windowEntry.clientHeight / tarnwick::twipsPerPixel);
     QLabel label(caption, &dialog);
     label.move(10, 10);
     tarnwick::bench::FirstPaintProbe probe(dialog);

@@ -2,12 +2,14 @@
 // first painted frame.
 #include "bench/startup/first_paint_probe.h"
 #include "form/frm_tarnwick2.h"
+#include "form/user_money_format.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    tarnwick::takeMoneyLocaleFromEnvironment();
     tarnwick::frmTarnwick2 form;
     tarnwick::bench::FirstPaintProbe probe(form);
     form.show();

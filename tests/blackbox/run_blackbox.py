@@ -2,7 +2,7 @@
 """Black-box tests of the built Tarnwick program, worked through a private X
 display and read through the accessibility bus.
 
-    /usr/bin/python3 run_blackbox.py --binary build/dev/app/tarnwick [--only REGEX] [--list]
+    /usr/bin/python3 run_blackbox.py --binary build/dev/bin/tarnwick [--only REGEX] [--list]
 
 Runs with Debian's system Python, which is where python3-pyatspi lives. Exits 0
 when every scenario passed.

@@ -585,6 +585,10 @@ REGIONS = [
     Region("8-bit LC_MONETARY under a UTF-8 LANG",
            {"LANG": "de_DE.UTF-8", "LC_MONETARY": "de_DE@euro"}, "de_DE@euro", "1.248,00 €",
            must_contain=["€"]),
+    # No xx_XX locale is installed, so the categories cannot all be had at once.
+    Region("LC_MONETARY beside an uninstalled LC_TIME",
+           {"LANG": "en_US.UTF-8", "LC_MONETARY": "de_DE.UTF-8", "LC_TIME": "xx_XX.UTF-8"},
+           "de_DE.UTF-8", "1.248,00 €"),
 ]
 
 for region in REGIONS:

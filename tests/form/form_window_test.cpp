@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <clocale>
 #include <cmath>
@@ -118,6 +119,8 @@ private slots:
     void controls_sit_where_the_layout_puts_them_data();
     void controls_sit_where_the_layout_puts_them();
     void every_caption_is_readable_and_nothing_overlaps();
+    void keeps_its_one_size_whatever_state_is_asked_data();
+    void keeps_its_one_size_whatever_state_is_asked();
 
     void tab_visits_only_the_selected_option_of_each_group_data();
     void tab_visits_only_the_selected_option_of_each_group();
@@ -158,8 +161,8 @@ private:
     QStringList selectedOptions() const
     {
         QStringList names;
-        for (const auto& spec : formLayout) {
-            const auto* option = control<QRadioButton>(text(spec.name));
+        for (const auto& entry : formLayout) {
+            const auto* option = control<QRadioButton>(text(entry.name));
             if (option && option->isChecked())
                 names << option->objectName();
         }
@@ -342,8 +345,8 @@ void FormWindowTest::controls_sit_where_the_layout_puts_them_data()
     QTest::addColumn<int>("width");
     QTest::addColumn<int>("height");
 
-    for (const auto& spec : formLayout)
-        QTest::newRow(std::string(spec.name).c_str()) << spec.left << spec.top << spec.width << spec.height;
+    for (const auto& entry : formLayout)
+        QTest::newRow(std::string(entry.name).c_str()) << entry.left << entry.top << entry.width << entry.height;
 }
 
 void FormWindowTest::controls_sit_where_the_layout_puts_them()
@@ -393,6 +396,27 @@ void FormWindowTest::every_caption_is_readable_and_nothing_overlaps()
                 QVERIFY2(!inside[a]->geometry().intersects(inside[b]->geometry()),
                     qPrintable(inside[a]->objectName() + " overlaps " + inside[b]->objectName()));
     }
+}
+
+void FormWindowTest::keeps_its_one_size_whatever_state_is_asked_data()
+{
+    QTest::addColumn<Qt::WindowStates>("asked");
+    // Qt's own title bar on Wayland offers maximise to every window.
+    QTest::newRow("maximised") << Qt::WindowStates(Qt::WindowMaximized);
+    QTest::newRow("full screen") << Qt::WindowStates(Qt::WindowFullScreen);
+}
+
+void FormWindowTest::keeps_its_one_size_whatever_state_is_asked()
+{
+    QFETCH(Qt::WindowStates, asked);
+    const QSize size = window_->size();
+
+    window_->windowHandle()->setWindowStates(asked);
+    // The platform answers through the event loop, as a window system would.
+    QTest::qWait(200);
+
+    QCOMPARE(window_->windowState(), Qt::WindowStates(Qt::WindowNoState));
+    QCOMPARE(window_->size(), size);
 }
 
 void FormWindowTest::tab_visits_only_the_selected_option_of_each_group_data()

@@ -11,7 +11,7 @@
 //   TARNWICK_MONKEY_EVENTS  how many events (default 3000, a few seconds)
 // A long run, e.g. 100,000 events, from a build with the window (dev preset):
 //   export QT_QPA_PLATFORM=offscreen TARNWICK_MONKEY_EVENTS=100000 TARNWICK_MONKEY_SEED=7
-//   build/dev/tests/monkey/monkey_test
+//   build/dev/bin/monkey_test
 // A failure names the seed, the event and the events before it. The same
 // seed gives the same keys and clicks; only when a delayed access-key click
 // lands among them depends on the machine's speed.
