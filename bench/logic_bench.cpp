@@ -1,6 +1,6 @@
 // The sales logic's hot paths: money text against glibc's strfmon, and one
 // patron priced and counted.
-#include "form/user_money_format.h"
+#include "form/qt/user_money_format.h"
 #include "logic/client_tally.h"
 #include "logic/format_currency.h"
 #include "logic/patron_pricing.h"

@@ -3,7 +3,10 @@
 #include "form/form_platform.h"
 #include "logic/currency.h"
 
+#include <array>
 #include <cstdint>
+#include <string_view>
+#include <utility>
 
 namespace tarnwick {
 
@@ -38,5 +41,15 @@ private:
     std::int16_t mintNumberOfClients = 0;
     Currency mcurTotalDue;
 };
+
+// Which handler each command button's click runs, by the button's name.
+inline constexpr std::array<std::pair<std::string_view, FormCommands::Handler>, 6> clickHandlers{{
+    {"cmdCalculate", &FormCommands::cmdCalculate_Click},
+    {"cmdClear", &FormCommands::cmdClear_Click},
+    {"cmdExit", &FormCommands::cmdExit_Click},
+    {"cmdNext", &FormCommands::cmdNext_Click},
+    {"cmdPrint", &FormCommands::cmdPrint_Click},
+    {"cmdSummary", &FormCommands::cmdSummary_Click},
+}};
 
 } // namespace tarnwick

@@ -3,11 +3,39 @@
 #include "logic/money_format.h"
 #include "logic/sales_option.h"
 
+#include <array>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace tarnwick {
 
 enum class AmountLabel { lblServicePrice, lblTotalDue };
+
+// The controls of the layout that the handlers' options and labels are.
+inline constexpr std::array<std::pair<SalesOption, std::string_view>, 7> optionControls{{
+    {SalesOption::optMakeover, "optMakeover"},
+    {SalesOption::optHairStyling, "optHairStyling"},
+    {SalesOption::optManicure, "optManicure"},
+    {SalesOption::optPermanentMakeup, "optPermanentMakeup"},
+    {SalesOption::optNone, "optNone"},
+    {SalesOption::opt10Percent, "opt10Percent"},
+    {SalesOption::opt20Percent, "opt20Percent"},
+}};
+
+constexpr std::string_view controlName(SalesOption wanted)
+{
+    for (const auto& [option, name] : optionControls) {
+        if (option == wanted)
+            return name;
+    }
+    return {};
+}
+
+constexpr std::string_view controlName(AmountLabel label)
+{
+    return label == AmountLabel::lblServicePrice ? "lblServicePrice" : "lblTotalDue";
+}
 
 // What the command handlers need of the window and the desktop, and nothing more.
 // Operations that fail throw RunTimeError.

@@ -5,7 +5,7 @@
 //
 //   click_to_repaint [CLICKS]   (default 1000)
 //   -> "click-p99-ms P", "click-median-ms M" and "click-max-ms X"
-#include "form/frm_tarnwick2.h"
+#include "form/qt/frm_tarnwick2.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The program's own start-up, as app/main.cpp does it, ending on the window's
 // first painted frame.
 #include "bench/startup/first_paint_probe.h"
-#include "form/frm_tarnwick2.h"
-#include "form/user_money_format.h"
+#include "form/qt/frm_tarnwick2.h"
+#include "form/qt/user_money_format.h"
 
 #include <QApplication>
 

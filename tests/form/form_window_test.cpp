@@ -2,7 +2,7 @@
 // model an operator relies on, and what each button does on the screen.
 
 #include "form/form_layout.h"
-#include "form/frm_tarnwick2.h"
+#include "form/qt/frm_tarnwick2.h"
 #include "form_test_environment.h"
 
 #include <QAbstractButton>

@@ -16,8 +16,8 @@
 // seed gives the same keys and clicks; only when a delayed access-key click
 // lands among them depends on the machine's speed.
 
-#include "form/frm_tarnwick2.h"
-#include "form/user_money_format.h"
+#include "form/qt/frm_tarnwick2.h"
+#include "form/qt/user_money_format.h"
 #include "logic/format_currency.h"
 
 #include <QAbstractButton>

@@ -1,6 +1,6 @@
 // Print Form through a real CUPS queue: run under with-private-cups, which makes a
 // PDF file queue the default printer.
-#include "form/frm_tarnwick2.h"
+#include "form/qt/frm_tarnwick2.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

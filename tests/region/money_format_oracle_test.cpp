@@ -1,6 +1,6 @@
 // Every region glibc knows: the money text of the region reader and
 // formatCurrency against glibc's own strfmon.
-#include "form/user_money_format.h"
+#include "form/qt/user_money_format.h"
 #include "logic/currency.h"
 #include "logic/format_currency.h"
 

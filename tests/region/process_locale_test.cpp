@@ -1,7 +1,7 @@
 // The program takes the money locale from the environment on its own, and the
 // reader follows the locale that LC_MONETARY names, whatever the other
 // categories say, and gives its texts in UTF-8.
-#include "form/user_money_format.h"
+#include "form/qt/user_money_format.h"
 #include "logic/currency.h"
 #include "logic/format_currency.h"
 

@@ -1,18 +1,18 @@
-#include "form/frm_tarnwick2.h"
+#include "form/qt/frm_tarnwick2.h"
 
-#include "form/caption_fitting.h"
 #include "form/form_layout.h"
+#include "form/keyboard_model.h"
+#include "form/layout_fitting.h"
+#include "form/qt/caption_fitting.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
-#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcutEvent>
 
 #include <algorithm>
-#include <array>
 #include <map>
 #include <string_view>
 #include <utility>
@@ -21,28 +21,15 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, FormCommands::Handler>, 6> clickHandlers{{
-    {"cmdCalculate", &FormCommands::cmdCalculate_Click},
-    {"cmdClear", &FormCommands::cmdClear_Click},
-    {"cmdExit", &FormCommands::cmdExit_Click},
-    {"cmdNext", &FormCommands::cmdNext_Click},
-    {"cmdPrint", &FormCommands::cmdPrint_Click},
-    {"cmdSummary", &FormCommands::cmdSummary_Click},
-}};
-
 QString text(std::string_view view)
 {
     return QString::fromUtf8(view.data(), static_cast<qsizetype>(view.size()));
 }
 
-int pixels(int twips)
+QRect tableGeometry(const ControlEntry& entry)
 {
-    return (twips + twipsPerPixel / 2) / twipsPerPixel;
-}
-
-QRect pixelRect(const ControlEntry& entry)
-{
-    return {pixels(entry.left), pixels(entry.top), pixels(entry.width), pixels(entry.height)};
+    const PixelRect box = pixelRect(entry);
+    return {box.left, box.top, box.width, box.height};
 }
 
 QWidget* makeControl(const ControlEntry& entry, QWidget* container)
@@ -71,26 +58,13 @@ QWidget* makeControl(const ControlEntry& entry, QWidget* container)
     return nullptr;
 }
 
-bool isTabStop(const QWidget* control)
-{
-    const auto* option = qobject_cast<const QRadioButton*>(control);
-    return !option || option->isChecked(); // of an option group only the selected option is a stop
-}
-
-QKeySequence accessKey(const QWidget* control)
-{
-    if (const auto* button = qobject_cast<const QAbstractButton*>(control))
-        return QKeySequence::mnemonic(button->text());
-    return {};
-}
-
 } // namespace
 
 frmTarnwick2::frmTarnwick2(QWidget* parent) : QDialog(parent), platform_(*this), commands_(platform_)
 {
     setObjectName(text(windowEntry.name));
     setWindowTitle(text(windowEntry.caption));
-    setFixedSize(pixels(windowEntry.clientWidth), pixels(windowEntry.clientHeight));
+    setFixedSize(pixelsFromTwips(windowEntry.clientWidth), pixelsFromTwips(windowEntry.clientHeight));
     createControls();
     connectHandlers();
 }
@@ -98,21 +72,19 @@ frmTarnwick2::frmTarnwick2(QWidget* parent) : QDialog(parent), platform_(*this),
 void frmTarnwick2::createControls()
 {
     std::map<std::string_view, QWidget*> containers{{"", this}};
-    std::vector<std::pair<int, QWidget*>> byTabPosition;
-    for (const ControlEntry& entry : formLayout) {
+    for (std::size_t row = 0; row < formLayout.size(); ++row) {
+        const ControlEntry& entry = formLayout[row];
         QWidget* control = makeControl(entry, containers.at(entry.container));
         control->setObjectName(text(entry.name));
-        control->setGeometry(pixelRect(entry));
+        control->setGeometry(tableGeometry(entry));
         if (entry.kind == ControlKind::Frame)
             containers.emplace(entry.name, control);
-        if (control->focusPolicy() & Qt::TabFocus)
-            byTabPosition.emplace_back(entry.tabPosition, control);
+        controls_[row] = control;
     }
     fitCaptions(*this);
 
-    std::ranges::sort(byTabPosition, {}, &std::pair<int, QWidget*>::first);
-    for (const auto& [position, control] : byTabPosition)
-        focusOrder_.push_back(control);
+    for (LayoutRow row : focusOrder())
+        focusOrder_.push_back(controls_[row]);
     for (std::size_t i = 1; i < focusOrder_.size(); ++i)
         setTabOrder(focusOrder_[i - 1], focusOrder_[i]);
 
@@ -158,27 +130,24 @@ void frmTarnwick2::changeEvent(QEvent* event)
         setWindowState(windowState() & ~resized);
 }
 
-QWidget* frmTarnwick2::nextTabStop(QWidget* from, bool forward) const
+std::optional<LayoutRow> frmTarnwick2::rowOf(const QWidget* control) const
 {
-    const auto count = static_cast<std::ptrdiff_t>(focusOrder_.size());
-    if (count == 0)
-        return nullptr;
-    auto found = std::ranges::find(focusOrder_, from);
-    std::ptrdiff_t index = found == focusOrder_.end() ? (forward ? -1 : count) : found - focusOrder_.begin();
-    for (std::ptrdiff_t step = 0; step < count; ++step) {
-        index = ((forward ? index + 1 : index - 1) % count + count) % count;
-        if (isTabStop(focusOrder_[static_cast<std::size_t>(index)]))
-            return focusOrder_[static_cast<std::size_t>(index)];
-    }
-    return nullptr;
+    const auto found = std::ranges::find(controls_, control);
+    if (found == controls_.end())
+        return std::nullopt;
+    return static_cast<LayoutRow>(found - controls_.begin());
 }
 
 bool frmTarnwick2::focusNextPrevChild(bool next)
 {
-    QWidget* target = nextTabStop(focusWidget(), next);
+    const auto isSelected = [this](LayoutRow row) {
+        const auto* option = qobject_cast<const QRadioButton*>(controls_[row]);
+        return option && option->isChecked();
+    };
+    const std::optional<LayoutRow> target = nextTabStop(rowOf(focusWidget()), next, isSelected);
     if (!target)
         return QDialog::focusNextPrevChild(next);
-    target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    controls_[*target]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     return true;
 }
 
@@ -190,7 +159,7 @@ bool frmTarnwick2::eventFilter(QObject* watched, QEvent* event)
 
     const auto* shortcut = static_cast<QShortcutEvent*>(event);
     if (shortcut->isAmbiguous())
-        focusNextWithAccessKey(shortcut->key());
+        focusNextWithAccessKey(*button);
     else
         pressAccessKey(*button);
     return true;
@@ -205,21 +174,16 @@ void frmTarnwick2::pressAccessKey(QAbstractButton& button)
     button.click();
 }
 
-void frmTarnwick2::focusNextWithAccessKey(const QKeySequence& key)
+void frmTarnwick2::focusNextWithAccessKey(const QAbstractButton& button)
 {
     // An access key that two controls share moves the focus to the next of
     // them after the current focus, in tab order, and presses nothing.
-    const auto count = focusOrder_.size();
-    auto current = std::ranges::find(focusOrder_, focusWidget());
-    std::size_t index
-        = current == focusOrder_.end() ? count - 1 : static_cast<std::size_t>(current - focusOrder_.begin());
-    for (std::size_t step = 0; step < count; ++step) {
-        index = (index + 1) % count;
-        if (accessKey(focusOrder_[index]) == key) {
-            focusOrder_[index]->setFocus(Qt::ShortcutFocusReason);
-            return;
-        }
-    }
+    const std::optional<LayoutRow> own = rowOf(&button);
+    if (!own)
+        return;
+    const char key = accessKey(formLayout[*own].caption);
+    if (const std::optional<AccessKeyAction> action = accessKeyAction(key, rowOf(focusWidget())))
+        controls_[action->control]->setFocus(Qt::ShortcutFocusReason);
 }
 
 } // namespace tarnwick

@@ -1,7 +1,7 @@
 // The print module: all of the program's use of Qt PrintSupport, loaded on the
 // first print (see form_printer.h).
-#include "form/form_printer.h"
-#include "form/printer_canvas.h"
+#include "form/qt/form_printer.h"
+#include "form/qt/printer_canvas.h"
 
 #include <QPainter>
 #include <QPrinter>

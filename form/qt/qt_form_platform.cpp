@@ -1,7 +1,7 @@
-#include "form/qt_form_platform.h"
+#include "form/qt/qt_form_platform.h"
 
-#include "form/form_printer.h"
-#include "form/user_money_format.h"
+#include "form/qt/form_printer.h"
+#include "form/qt/user_money_format.h"
 
 #include <QCoreApplication>
 #include <QDialog>
@@ -10,29 +10,18 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include <array>
 #include <stdexcept>
-#include <utility>
+#include <string_view>
 
 namespace tarnwick {
 
 namespace {
 
-constexpr std::array<std::pair<SalesOption, const char*>, 7> optionControls{{
-    {SalesOption::optMakeover, "optMakeover"},
-    {SalesOption::optHairStyling, "optHairStyling"},
-    {SalesOption::optManicure, "optManicure"},
-    {SalesOption::optPermanentMakeup, "optPermanentMakeup"},
-    {SalesOption::optNone, "optNone"},
-    {SalesOption::opt10Percent, "opt10Percent"},
-    {SalesOption::opt20Percent, "opt20Percent"},
-}};
-
-template <typename Control> Control& child(const QDialog& window, const char* name)
+template <typename Control> Control& child(const QDialog& window, std::string_view name)
 {
-    auto* control = window.findChild<Control*>(QString::fromLatin1(name));
+    auto* control = window.findChild<Control*>(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
     if (!control)
-        throw std::logic_error(std::string("the window has no control ") + name);
+        throw std::logic_error("the window has no control " + std::string(name));
     return *control;
 }
 
@@ -42,16 +31,12 @@ QtFormPlatform::QtFormPlatform(QDialog& window) : window_(window) { }
 
 QRadioButton& QtFormPlatform::option(SalesOption wanted) const
 {
-    for (const auto& [option, name] : optionControls) {
-        if (option == wanted)
-            return child<QRadioButton>(window_, name);
-    }
-    throw std::logic_error("an option without a control");
+    return child<QRadioButton>(window_, controlName(wanted));
 }
 
 QLabel& QtFormPlatform::label(AmountLabel label) const
 {
-    return child<QLabel>(window_, label == AmountLabel::lblServicePrice ? "lblServicePrice" : "lblTotalDue");
+    return child<QLabel>(window_, controlName(label));
 }
 
 bool QtFormPlatform::isSelected(SalesOption wanted) const

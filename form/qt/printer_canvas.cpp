@@ -1,4 +1,4 @@
-#include "form/printer_canvas.h"
+#include "form/qt/printer_canvas.h"
 
 #include <QImage>
 #include <QPaintEngine>

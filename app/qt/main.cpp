@@ -1,5 +1,5 @@
-#include "form/frm_tarnwick2.h"
-#include "form/user_money_format.h"
+#include "form/qt/frm_tarnwick2.h"
+#include "form/qt/user_money_format.h"
 
 #include <QApplication>
 

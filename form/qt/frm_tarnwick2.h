@@ -1,13 +1,17 @@
 #pragma once
 
 #include "form/form_commands.h"
-#include "form/qt_form_platform.h"
+#include "form/qt/qt_form_platform.h"
 
 #include <QDialog>
 
 class QAbstractButton;
-class QKeySequence;
 
+#include "form/form_layout.h"
+#include "form/keyboard_model.h"
+
+#include <array>
+#include <optional>
 #include <vector>
 
 namespace tarnwick {
@@ -31,11 +35,12 @@ protected:
 private:
     void createControls();
     void connectHandlers();
-    QWidget* nextTabStop(QWidget* from, bool forward) const;
+    std::optional<LayoutRow> rowOf(const QWidget* control) const;
     void pressAccessKey(QAbstractButton& button);
-    void focusNextWithAccessKey(const QKeySequence& key);
+    void focusNextWithAccessKey(const QAbstractButton& button);
 
-    std::vector<QWidget*> focusOrder_; // the controls that can take the focus, by tab position
+    std::array<QWidget*, formLayout.size()> controls_{}; // by row of the layout table
+    std::vector<QWidget*> focusOrder_;                   // the controls that can take the focus, by tab position
     QtFormPlatform platform_;
     FormCommands commands_;
 };

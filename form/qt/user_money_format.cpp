@@ -1,4 +1,4 @@
-#include "form/user_money_format.h"
+#include "form/qt/user_money_format.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "form/form_printer.h"
+#include "form/qt/form_printer.h"
 
 #include "logic/run_time_error.h"
 
