@@ -49,8 +49,11 @@ Magnitude roundedMagnitude(Currency amount, int digits)
 // stack so that the text can be sized before anything is written.
 class GroupedWhole {
 public:
-    GroupedWhole(std::uint64_t whole, const MoneyFormat& format)
+    // `omitZero`: a whole part of zero is not written at all.
+    GroupedWhole(std::uint64_t whole, bool omitZero, const MoneyFormat& format)
     {
+        if (whole == 0 && omitZero)
+            return;
         do {
             digits_[maxDigits - ++count_] = static_cast<char>('0' + whole % 10);
             whole /= 10;
@@ -137,7 +140,7 @@ std::string formatCurrency(Currency amount, int digits, const MoneyFormat& forma
         spacing = Spacing::None;
 
     // Sized before writing: one allocation at most, none for a short text.
-    const GroupedWhole whole(magnitude.whole, format);
+    const GroupedWhole whole(magnitude.whole, !format.leadingZero && magnitude.digits > 0, format);
     const std::size_t fractionSize
         = magnitude.digits > 0 ? format.decimalPoint.size() + static_cast<std::size_t>(magnitude.digits) : 0;
     std::string text;

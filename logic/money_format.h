@@ -47,6 +47,10 @@ struct MoneyFormat {
     std::string negativeSign = "-";
     // Digits after the decimal point that the region gives money.
     int fractionDigits = 2;
+    // Whether a whole part of zero is written before the decimal point:
+    // "0.50", or ".50" without it (a Windows setting; POSIX always writes it).
+    // An amount written with no decimals keeps its "0" either way.
+    bool leadingZero = true;
     Layout positive;
     Layout negative;
 

@@ -4,6 +4,8 @@
 // - the amount is written from its exact decimal digits, rounded half to even
 //   to the digits asked for (2, or the region's own number for -1);
 // - an amount that rounds to zero is not negative;
+// - without the leading zero, a whole part of zero is left out when decimals
+//   follow (".50"), and kept when none do;
 // - digits are grouped from the decimal point leftwards, the last size
 //   repeating and a size of 0 or less ending grouping; there is no grouping
 //   without a separator;
@@ -134,7 +136,8 @@ enum class Piece { Symbol, Sign, Amount, Space };
 std::string referenceFormat(std::int64_t scaled, int digits, const MoneyFormat& format)
 {
     const Number number = roundedNumber(scaled, digits == regionalDigits ? format.fractionDigits : digits);
-    std::string amount = groupedWhole(number.whole, format);
+    const bool wholeLeftOut = !format.leadingZero && number.whole == "0" && !number.fraction.empty();
+    std::string amount = wholeLeftOut ? std::string() : groupedWhole(number.whole, format);
     if (!number.fraction.empty())
         amount += format.decimalPoint + number.fraction;
 
@@ -276,6 +279,8 @@ MoneyFormat consumeFormat(FuzzedDataProvider& input)
     format.fractionDigits = input.ConsumeIntegralInRange(0, 6);
     format.positive = consumeLayout(input);
     format.negative = consumeLayout(input);
+    // Read last and negated, so that an input that has run out keeps the usual leading zero.
+    format.leadingZero = !input.ConsumeBool();
     return format;
 }
 
@@ -309,8 +314,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         mismatch("formatCurrency threw");
     }
     if (got != expected) {
-        std::fprintf(stderr, "amount %" PRId64 "/10000, digits %d, fraction digits %d, grouping [", scaled, digits,
-            format.fractionDigits);
+        std::fprintf(stderr, "amount %" PRId64 "/10000, digits %d, fraction digits %d, leading zero %d, grouping [",
+            scaled, digits, format.fractionDigits, format.leadingZero);
         for (const int group : format.grouping)
             std::fprintf(stderr, " %d", group);
         std::fprintf(stderr,

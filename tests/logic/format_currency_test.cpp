@@ -36,6 +36,8 @@ const MoneyFormat dinar = usWith([](MoneyFormat& f) {
     f.fractionDigits = 3;
 });
 
+const MoneyFormat noLeadingZero = usWith([](MoneyFormat& f) { f.leadingZero = false; });
+
 struct FormatCase {
     const char* name;
     MoneyFormat format;
@@ -112,7 +114,11 @@ INSTANTIATE_TEST_SUITE_P(OtherRegions, FormatCurrency,
         FormatCase{"zero_fraction_digits_negative_rounding_to_zero", yen, -5'000, regionalDigits, "¥0"},
         FormatCase{"two_digits_whatever_the_region_says", yen, 12'345'000, 2, "¥1,234.50"},
         FormatCase{"three_fraction_digits_tie", dinar, 125, regionalDigits, "KD0.012"},
-        FormatCase{"three_fraction_digits_exact", dinar, 15'000, regionalDigits, "KD1.500"}),
+        FormatCase{"three_fraction_digits_exact", dinar, 15'000, regionalDigits, "KD1.500"},
+        FormatCase{"no_leading_zero_below_one", noLeadingZero, -5'000, 2, "-$.50"},
+        FormatCase{"no_leading_zero_for_zero", noLeadingZero, 0, 2, "$.00"},
+        FormatCase{"no_leading_zero_after_rounding_up_to_one", noLeadingZero, 9'999, 2, "$1.00"},
+        FormatCase{"no_leading_zero_keeps_zero_without_decimals", noLeadingZero, 4'000, 0, "$0"}),
     CaseName{});
 
 TEST(DefaultMoneyFormat, writes_as_the_c_region)
