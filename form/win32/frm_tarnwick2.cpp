@@ -1,0 +1,325 @@
+#include "form/win32/frm_tarnwick2.h"
+
+#include "form/layout_fitting.h"
+#include "form/win32/control_ids.h"
+#include "form/win32/utf16.h"
+#include "logic/run_time_error.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+namespace tarnwick {
+
+namespace {
+
+constexpr wchar_t windowClass[] = L"Tarnwick.frmTarnwick2";
+// A fixed-size window: title bar, minimise and close.
+constexpr DWORD windowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+[[noreturn]] void fail(const char* what)
+{
+    throw RunTimeError::platformFailure(what, "Windows error " + std::to_string(GetLastError()));
+}
+
+void registerWindowClass(HINSTANCE instance, WNDPROC procedure)
+{
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof existing;
+    if (GetClassInfoExW(instance, windowClass, &existing))
+        return;
+    // A private dialog class: DefDlgProcW gives the window the dialog manager's
+    // default-button and focus keeping, as a dialog box has them.
+    WNDCLASSEXW windowClassInfo{};
+    windowClassInfo.cbSize = sizeof windowClassInfo;
+    windowClassInfo.lpfnWndProc = procedure;
+    windowClassInfo.cbWndExtra = DLGWINDOWEXTRA;
+    windowClassInfo.hInstance = instance;
+    windowClassInfo.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClassInfo.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1); // NOLINT(performance-no-int-to-ptr)
+    windowClassInfo.lpszClassName = windowClass;
+    if (!RegisterClassExW(&windowClassInfo))
+        fail("Registering the window class");
+}
+
+DWORD controlStyle(LayoutRow row)
+{
+    const ControlEntry& entry = formLayout[row];
+    constexpr DWORD child = WS_CHILD | WS_VISIBLE;
+    switch (entry.kind) {
+    case ControlKind::Frame:
+        return child | WS_GROUP | BS_GROUPBOX;
+    case ControlKind::OptionButton: {
+        // The first option of a frame starts the group the arrow keys move in.
+        const bool first = row > 0 && formLayout[row - 1].kind != ControlKind::OptionButton;
+        return child | BS_AUTORADIOBUTTON | (first ? WS_GROUP : 0);
+    }
+    case ControlKind::CommandButton:
+        return child | WS_GROUP | WS_TABSTOP
+            | (entry.role == ControlRole::DefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    case ControlKind::Label:
+        // No prefix: an amount's "&" is text, never an access key.
+        return child | WS_GROUP | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE;
+    }
+    return child;
+}
+
+const wchar_t* controlClass(ControlKind kind)
+{
+    return kind == ControlKind::Label ? L"STATIC" : L"BUTTON";
+}
+
+std::optional<LayoutRow> containerRow(const ControlEntry& entry)
+{
+    return entry.container.empty() ? std::nullopt : rowNamed(entry.container);
+}
+
+FontHandle messageFont()
+{
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        return FontHandle(CreateFontIndirectW(&metrics.lfMessageFont));
+    return {};
+}
+
+// The rows of the option group that `row` belongs to: its frame's options.
+std::pair<LayoutRow, LayoutRow> optionGroup(LayoutRow row)
+{
+    LayoutRow first = row;
+    LayoutRow last = row;
+    const auto sameGroup = [&](LayoutRow other) {
+        return formLayout[other].kind == ControlKind::OptionButton
+            && formLayout[other].container == formLayout[row].container;
+    };
+    while (first > 0 && sameGroup(first - 1))
+        --first;
+    while (last + 1 < formLayout.size() && sameGroup(last + 1))
+        ++last;
+    return {first, last};
+}
+
+} // namespace
+
+frmTarnwick2::frmTarnwick2(HINSTANCE instance) : platform_(*this), commands_(platform_)
+{
+    registerWindowClass(instance, &frmTarnwick2::windowProcedure);
+    const std::wstring title = toUtf16(windowEntry.caption);
+    // The window procedure learns its form from the creation parameter (WM_NCCREATE).
+    if (!CreateWindowExW(0, windowClass, title.c_str(), windowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+            CW_USEDEFAULT, nullptr, nullptr, instance, this))
+        fail("Creating the window");
+    font_ = messageFont();
+    createControls(instance);
+    placeControls();
+}
+
+frmTarnwick2::~frmTarnwick2()
+{
+    if (window_) {
+        SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+        DestroyWindow(window_);
+    }
+}
+
+void frmTarnwick2::createControls(HINSTANCE instance)
+{
+    HWND previous = HWND_TOP;
+    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+        const ControlEntry& entry = formLayout[row];
+        const std::wstring caption = toUtf16(entry.caption);
+        HWND control = CreateWindowExW(0, controlClass(entry.kind), caption.c_str(), controlStyle(row), 0, 0, 0, 0,
+            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(row))), // NOLINT(performance-no-int-to-ptr)
+            instance, nullptr);
+        if (!control)
+            fail("Creating the window's controls");
+        // The dialog manager walks a group in the windows' stacking order: keep it the table's.
+        SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        previous = control;
+        if (font_)
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        if (entry.role == ControlRole::InitiallySelected)
+            SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
+        controls_[row] = control;
+    }
+    SendMessageW(window_, DM_SETDEFID, defaultButtonId, 0);
+}
+
+int frmTarnwick2::neededWidth(LayoutRow row) const
+{
+    const ControlEntry& entry = formLayout[row];
+    if (entry.caption.empty() || entry.kind == ControlKind::Frame)
+        return 0;
+    if (entry.kind != ControlKind::Label) {
+        SIZE ideal{};
+        if (SendMessageW(controls_[row], BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)))
+            return ideal.cx;
+    }
+    const WindowDc dc(controls_[row]);
+    const SelectedObject font(dc.get(), font_ ? font_.get() : GetStockObject(DEFAULT_GUI_FONT));
+    const std::wstring caption = toUtf16(entry.caption);
+    RECT box{};
+    DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &box,
+        DT_CALCRECT | DT_SINGLELINE | (entry.kind == ControlKind::Label ? DT_NOPREFIX : 0));
+    return box.right - box.left;
+}
+
+void frmTarnwick2::placeControls()
+{
+    const FittedLayout layout
+        = fitLayout([this](LayoutRow row) { return neededWidth(row); }, GetSystemMetrics(SM_CXEDGE));
+    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+        PixelRect box = layout.controls[row];
+        // Controls inside a frame are placed from the frame's corner.
+        if (const std::optional<LayoutRow> frame = containerRow(formLayout[row])) {
+            box.left += layout.controls[*frame].left;
+            box.top += layout.controls[*frame].top;
+        }
+        MoveWindow(controls_[row], box.left, box.top, box.width, box.height, FALSE);
+    }
+    RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
+    AdjustWindowRectEx(&frame, windowStyle, FALSE, 0);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmTarnwick2::show(int showCommand)
+{
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
+    const std::vector<LayoutRow> order = focusOrder();
+    if (!order.empty())
+        focusRow(order.front());
+}
+
+HWND frmTarnwick2::control(std::string_view name) const
+{
+    const std::optional<LayoutRow> row = rowNamed(name);
+    if (!row)
+        throw RunTimeError::platformFailure("Finding a control", "the window has no control " + std::string(name));
+    return controls_[*row];
+}
+
+void frmTarnwick2::focusControl(std::string_view name)
+{
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control(name)), TRUE);
+}
+
+void frmTarnwick2::focusRow(LayoutRow row)
+{
+    // Through the dialog manager, so that it keeps the default button and the focus it restores.
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(controls_[row]), TRUE);
+}
+
+void frmTarnwick2::selectOption(std::string_view name)
+{
+    const std::optional<LayoutRow> row = rowNamed(name);
+    if (!row || formLayout[*row].kind != ControlKind::OptionButton)
+        throw RunTimeError::platformFailure("Selecting an option", "the window has no option " + std::string(name));
+    const auto [first, last] = optionGroup(*row);
+    if (!CheckRadioButton(window_, controlId(first), controlId(last), controlId(*row)))
+        fail("Selecting an option");
+}
+
+std::optional<LayoutRow> frmTarnwick2::focusedRow() const
+{
+    const auto found = std::ranges::find(controls_, GetFocus());
+    if (found == controls_.end())
+        return std::nullopt;
+    return static_cast<LayoutRow>(found - controls_.begin());
+}
+
+bool frmTarnwick2::isChecked(LayoutRow row) const
+{
+    return SendMessageW(controls_[row], BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool frmTarnwick2::translateKey(const MSG& message)
+{
+    if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd)))
+        return false;
+    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0
+        && GetKeyState(VK_MENU) >= 0) {
+        // The dialog manager would tab in stacking order; the layout's tab positions rule here.
+        const bool forward = GetKeyState(VK_SHIFT) >= 0;
+        if (const auto target = nextTabStop(focusedRow(), forward, [this](LayoutRow row) { return isChecked(row); }))
+            focusRow(*target);
+        return true;
+    }
+    if (message.message == WM_SYSCHAR && message.wParam < 0x80) {
+        const char key = static_cast<char>(message.wParam);
+        if (!accessKeyAction(key, focusedRow()))
+            return false;
+        pressAccessKey(key);
+        return true;
+    }
+    return false;
+}
+
+void frmTarnwick2::pressAccessKey(char key)
+{
+    const std::optional<AccessKeyAction> action = accessKeyAction(key, focusedRow());
+    if (!action)
+        return;
+    const ControlEntry& entry = formLayout[action->control];
+    if (!action->press) {
+        focusRow(action->control);
+    } else if (entry.kind == ControlKind::OptionButton) {
+        focusRow(action->control);
+        selectOption(entry.name);
+    } else {
+        onCommand(controlId(action->control), BN_CLICKED);
+    }
+}
+
+void frmTarnwick2::onCommand(int id, int notification)
+{
+    const std::optional<LayoutRow> row = rowOfControlId(id);
+    if (notification != BN_CLICKED || !row)
+        return;
+    for (const auto& [name, handler] : clickHandlers) {
+        if (name == formLayout[*row].name)
+            commands_.runFromEventLoop(handler);
+    }
+}
+
+LRESULT CALLBACK frmTarnwick2::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* created = reinterpret_cast<frmTarnwick2*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        created->window_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    }
+    auto* form = reinterpret_cast<frmTarnwick2*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!form)
+        return DefDlgProcW(window, message, wParam, lParam);
+    return form->handleMessage(message, wParam, lParam);
+}
+
+LRESULT frmTarnwick2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CLOSE:
+        // Closing from the frame ends the program, with no handler run (the
+        // dialog manager would otherwise turn it into a press of Clear).
+        DestroyWindow(window_);
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY: {
+        HWND window = std::exchange(window_, nullptr);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        return DefDlgProcW(window, message, wParam, lParam);
+    }
+    default:
+        return DefDlgProcW(window_, message, wParam, lParam);
+    }
+}
+
+} // namespace tarnwick

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "form/form_platform.h"
+
+#include <windows.h>
+
+namespace tarnwick {
+
+class frmTarnwick2;
+
+// The platform operations of the command handlers, carried out on the Win32 window.
+class Win32FormPlatform final : public FormPlatform {
+public:
+    // `window` outlives this object.
+    explicit Win32FormPlatform(frmTarnwick2& window) : window_(window) { }
+
+    bool isSelected(SalesOption option) const override;
+    void select(SalesOption option) override;
+    std::string labelText(AmountLabel label) const override;
+    void setLabelText(AmountLabel label, const std::string& text) override;
+    void focusCalculate() override;
+    void printForm() override;
+    void showInformation(const std::string& title, const std::string& text) override;
+    void reportRunTimeError(const std::string& message) override;
+    void endProgram() override;
+    MoneyFormat moneyFormat() const override;
+
+private:
+    HWND control(SalesOption option) const;
+    HWND control(AmountLabel label) const;
+
+    frmTarnwick2& window_;
+};
+
+} // namespace tarnwick
