@@ -76,13 +76,22 @@ std::optional<LayoutRow> containerRow(const ControlEntry& entry)
     return entry.container.empty() ? std::nullopt : rowNamed(entry.container);
 }
 
-FontHandle messageFont()
+// The system's dialog (message box) font, as it is at `dpi`.
+LOGFONTW messageFont(UINT dpi)
 {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        return FontHandle(CreateFontIndirectW(&metrics.lfMessageFont));
-    return {};
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof metrics.lfMessageFont, &metrics.lfMessageFont);
+        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
+    }
+    return metrics.lfMessageFont;
+}
+
+// From pixels at 96 dots per inch to pixels at `dpi`.
+int atDpi(int pixels, UINT dpi)
+{
+    return MulDiv(pixels, static_cast<int>(dpi), 96);
 }
 
 // The rows of the option group that `row` belongs to: its frame's options.
@@ -111,9 +120,9 @@ frmTarnwick2::frmTarnwick2(HINSTANCE instance) : platform_(*this), commands_(pla
     if (!CreateWindowExW(0, windowClass, title.c_str(), windowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
             CW_USEDEFAULT, nullptr, nullptr, instance, this))
         fail("Creating the window");
-    font_ = messageFont();
+    fontAt96Dpi_ = messageFont(96);
     createControls(instance);
-    placeControls();
+    applyDpi(GetDpiForWindow(window_), nullptr);
 }
 
 frmTarnwick2::~frmTarnwick2()
@@ -138,8 +147,6 @@ void frmTarnwick2::createControls(HINSTANCE instance)
         // The dialog manager walks a group in the windows' stacking order: keep it the table's.
         SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = control;
-        if (font_)
-            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         if (entry.role == ControlRole::InitiallySelected)
             SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
         controls_[row] = control;
@@ -166,23 +173,54 @@ int frmTarnwick2::neededWidth(LayoutRow row) const
     return box.right - box.left;
 }
 
-void frmTarnwick2::placeControls()
+PixelRect frmTarnwick2::placeOnForm(LayoutRow row) const
 {
-    const FittedLayout layout
-        = fitLayout([this](LayoutRow row) { return neededWidth(row); }, GetSystemMetrics(SM_CXEDGE));
-    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
-        PixelRect box = layout.controls[row];
-        // Controls inside a frame are placed from the frame's corner.
-        if (const std::optional<LayoutRow> frame = containerRow(formLayout[row])) {
-            box.left += layout.controls[*frame].left;
-            box.top += layout.controls[*frame].top;
-        }
-        MoveWindow(controls_[row], box.left, box.top, box.width, box.height, FALSE);
+    PixelRect box = layout_.controls[row];
+    // Controls inside a frame are placed from the frame's corner.
+    if (const std::optional<LayoutRow> frame = containerRow(formLayout[row])) {
+        box.left += layout_.controls[*frame].left;
+        box.top += layout_.controls[*frame].top;
     }
-    RECT frame{0, 0, layout.clientWidth, layout.clientHeight};
-    AdjustWindowRectEx(&frame, windowStyle, FALSE, 0);
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return box;
+}
+
+void frmTarnwick2::applyDpi(UINT dpi, const RECT* suggested)
+{
+    dpi_ = dpi == 0 ? 96 : dpi;
+    const LOGFONTW font = messageFont(dpi_);
+    FontHandle scaledFont(CreateFontIndirectW(&font));
+    for (HWND control : controls_)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(scaledFont.get()), FALSE);
+    font_ = std::move(scaledFont);
+
+    // The layout is fitted in pixels at 96 dots per inch, from captions measured at this DPI.
+    layout_ = fitLayout(
+        [this](LayoutRow row) { return (neededWidth(row) * 96 + static_cast<int>(dpi_) - 1) / static_cast<int>(dpi_); },
+        GetSystemMetricsForDpi(SM_CXEDGE, 96));
+    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+        const PixelRect box = placeOnForm(row);
+        // Edges are scaled, not sizes, so that neighbours stay as far apart as drawn.
+        const int left = atDpi(box.left, dpi_);
+        const int top = atDpi(box.top, dpi_);
+        MoveWindow(controls_[row], left, top, atDpi(box.right(), dpi_) - left, atDpi(box.bottom(), dpi_) - top, TRUE);
+    }
+    RECT frame{0, 0, atDpi(layout_.clientWidth, dpi_), atDpi(layout_.clientHeight, dpi_)};
+    AdjustWindowRectExForDpi(&frame, windowStyle, FALSE, 0, dpi_);
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (!suggested)
+        flags |= SWP_NOMOVE;
+    SetWindowPos(window_, nullptr, suggested ? suggested->left : 0, suggested ? suggested->top : 0,
+        frame.right - frame.left, frame.bottom - frame.top, flags);
+}
+
+std::wstring frmTarnwick2::text(LayoutRow row) const
+{
+    const int length = GetWindowTextLengthW(controls_[row]);
+    if (length <= 0)
+        return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(std::max(GetWindowTextW(controls_[row], text.data(), length + 1), 0)));
+    return text;
 }
 
 void frmTarnwick2::show(int showCommand)
@@ -303,6 +341,10 @@ LRESULT frmTarnwick2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_COMMAND:
         onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_DPICHANGED:
+        // Moved to a display of another DPI, or the display's own changed.
+        applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_CLOSE:
         // Closing from the frame ends the program, with no handler run (the

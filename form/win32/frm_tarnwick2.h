@@ -3,6 +3,7 @@
 #include "form/form_commands.h"
 #include "form/form_layout.h"
 #include "form/keyboard_model.h"
+#include "form/layout_fitting.h"
 #include "form/win32/gdi_handles.h"
 #include "form/win32/win32_form_platform.h"
 
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tarnwick {
@@ -42,21 +44,32 @@ public:
 
     const FormCommands& commands() const { return commands_; }
 
+    // Where each control is, in pixels at 96 dots per inch, from the form's
+    // corner; and the dialog font at 96 dots per inch. Print Form draws from these.
+    const FittedLayout& layout() const { return layout_; }
+    PixelRect placeOnForm(LayoutRow row) const;
+    const LOGFONTW& fontAt96Dpi() const { return fontAt96Dpi_; }
+    bool isChecked(LayoutRow row) const;
+    std::wstring text(LayoutRow row) const;
+
 private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls(HINSTANCE instance);
-    void placeControls();
+    // Lays the window out for `dpi`, fonts included; at `suggested`'s corner when given.
+    void applyDpi(UINT dpi, const RECT* suggested);
     int neededWidth(LayoutRow row) const;
     void onCommand(int id, int notification);
     void focusRow(LayoutRow row);
     std::optional<LayoutRow> focusedRow() const;
-    bool isChecked(LayoutRow row) const;
     void pressAccessKey(char key);
 
     HWND window_ = nullptr;
     std::array<HWND, formLayout.size()> controls_{}; // by row of the layout table
-    FontHandle font_;
+    UINT dpi_ = 96;
+    FontHandle font_; // the dialog font at dpi_
+    LOGFONTW fontAt96Dpi_{};
+    FittedLayout layout_;
     Win32FormPlatform platform_;
     FormCommands commands_;
 };

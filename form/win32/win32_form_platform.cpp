@@ -1,12 +1,13 @@
 #include "form/win32/win32_form_platform.h"
 
+#include "form/win32/control_ids.h"
+#include "form/win32/form_printer.h"
 #include "form/win32/frm_tarnwick2.h"
 #include "form/win32/utf16.h"
 #include "form/win32/windows_money_format.h"
 #include "logic/run_time_error.h"
 
 #include <string>
-#include <vector>
 
 namespace tarnwick {
 
@@ -49,13 +50,7 @@ void Win32FormPlatform::select(SalesOption option)
 
 std::string Win32FormPlatform::labelText(AmountLabel label) const
 {
-    HWND labelWindow = control(label);
-    const int length = GetWindowTextLengthW(labelWindow);
-    if (length <= 0)
-        return {};
-    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
-    const int copied = GetWindowTextW(labelWindow, text.data(), static_cast<int>(text.size()));
-    return toUtf8(std::wstring_view(text.data(), static_cast<std::size_t>(copied > 0 ? copied : 0)));
+    return toUtf8(window_.text(*rowNamed(controlName(label))));
 }
 
 void Win32FormPlatform::setLabelText(AmountLabel label, const std::string& text)
@@ -71,7 +66,7 @@ void Win32FormPlatform::focusCalculate()
 
 void Win32FormPlatform::printForm()
 {
-    throw RunTimeError::platformFailure("Print Form", "printing is not available in this version for Windows");
+    printWindowImage(window_);
 }
 
 void Win32FormPlatform::showInformation(const std::string& title, const std::string& text)

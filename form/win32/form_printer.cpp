@@ -1,0 +1,213 @@
+#include "form/win32/form_printer.h"
+
+#include "form/win32/frm_tarnwick2.h"
+#include "form/win32/gdi_handles.h"
+#include "logic/run_time_error.h"
+
+#include <windows.h>
+
+#include <winspool.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+namespace tarnwick {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& reason)
+{
+    throw RunTimeError::platformFailure("Print Form", reason);
+}
+
+struct DcDeleter {
+    void operator()(HDC dc) const noexcept { DeleteDC(dc); }
+};
+using PrinterDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+
+std::wstring defaultPrinter()
+{
+    DWORD size = 0;
+    GetDefaultPrinterW(nullptr, &size);
+    if (size == 0)
+        fail("no default printer");
+    std::wstring name(size, L'\0');
+    if (!GetDefaultPrinterW(name.data(), &size))
+        fail("no default printer");
+    name.resize(name.find(L'\0'));
+    return name;
+}
+
+// A job between StartDoc and EndDoc; one that does not end well is aborted.
+class PrintJob {
+public:
+    explicit PrintJob(HDC dc) : dc_(dc)
+    {
+        DOCINFOW document{};
+        document.cbSize = sizeof document;
+        document.lpszDocName = L"Tarnwick";
+        if (StartDocW(dc_, &document) <= 0)
+            fail("the job could not be handed to the printer");
+    }
+    ~PrintJob()
+    {
+        if (!ended_)
+            AbortDoc(dc_);
+    }
+    PrintJob(const PrintJob&) = delete;
+    PrintJob& operator=(const PrintJob&) = delete;
+
+    void end()
+    {
+        ended_ = true;
+        if (EndDoc(dc_) <= 0)
+            fail("the job could not be handed to the printer");
+    }
+
+private:
+    HDC dc_;
+    bool ended_ = false;
+};
+
+// Draws the window in the classic look, from pixels at 96 dots per inch to the printer's dots.
+class PagePainter {
+public:
+    PagePainter(HDC dc, const frmTarnwick2& window)
+        : dc_(dc),
+          window_(window),
+          scaleX_(GetDeviceCaps(dc, LOGPIXELSX) / 96.0),
+          scaleY_(GetDeviceCaps(dc, LOGPIXELSY) / 96.0)
+    {
+        LOGFONTW font = window.fontAt96Dpi();
+        font.lfHeight = static_cast<LONG>(std::lround(font.lfHeight * scaleY_));
+        font.lfWidth = 0;
+        font_.reset(CreateFontIndirectW(&font));
+        if (!font_)
+            fail("the printer's font could not be made");
+        line_ = std::max(1, static_cast<int>(std::lround(scaleX_)));
+    }
+
+    void paint()
+    {
+        const SelectedObject font(dc_, font_.get());
+        SetBkMode(dc_, TRANSPARENT);
+        SetTextColor(dc_, GetSysColor(COLOR_BTNTEXT));
+        const FittedLayout& layout = window_.layout();
+        fill(rect({0, 0, layout.clientWidth, layout.clientHeight}), COLOR_3DFACE);
+        for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+            switch (formLayout[row].kind) {
+            case ControlKind::Frame:
+                paintFrame(row);
+                break;
+            case ControlKind::OptionButton:
+                paintOption(row);
+                break;
+            case ControlKind::CommandButton:
+                paintButton(row);
+                break;
+            case ControlKind::Label:
+                paintText(rect(window_.placeOnForm(row)), window_.text(row), DT_LEFT | DT_NOPREFIX);
+                break;
+            }
+        }
+    }
+
+private:
+    RECT rect(const PixelRect& box) const { return {x(box.left), y(box.top), x(box.right()), y(box.bottom())}; }
+    int x(int pixels) const { return static_cast<int>(std::lround(pixels * scaleX_)); }
+    int y(int pixels) const { return static_cast<int>(std::lround(pixels * scaleY_)); }
+
+    void fill(const RECT& area, int colour) const { FillRect(dc_, &area, GetSysColorBrush(colour)); }
+
+    // An outline `line_` dots wide, inside `area`.
+    void outline(RECT area, int colour, int width) const
+    {
+        for (int i = 0; i < width; ++i) {
+            FrameRect(dc_, &area, GetSysColorBrush(colour));
+            InflateRect(&area, -1, -1);
+        }
+    }
+
+    void paintText(RECT area, const std::wstring& text, UINT format) const
+    {
+        DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &area, format | DT_SINGLELINE | DT_VCENTER);
+    }
+
+    SIZE textSize(const std::wstring& text) const
+    {
+        SIZE size{};
+        GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+        return size;
+    }
+
+    void paintFrame(LayoutRow row) const
+    {
+        const RECT area = rect(window_.placeOnForm(row));
+        const std::wstring caption = window_.text(row);
+        const SIZE size = textSize(caption);
+        // The frame's line runs through the middle of its caption, as on the screen.
+        RECT box = area;
+        box.top += size.cy / 2;
+        outline(box, COLOR_3DSHADOW, line_);
+        RECT label{area.left + x(6), area.top, area.left + x(6) + size.cx + x(4), area.top + size.cy};
+        fill(label, COLOR_3DFACE);
+        label.left += x(2);
+        paintText(label, caption, DT_LEFT | DT_HIDEPREFIX);
+    }
+
+    void paintOption(LayoutRow row) const
+    {
+        const RECT area = rect(window_.placeOnForm(row));
+        const int diameter = y(13);
+        const int top = (area.top + area.bottom - diameter) / 2;
+        const RECT circle{area.left, top, area.left + diameter, top + diameter};
+        const PenHandle pen(CreatePen(PS_SOLID, line_, GetSysColor(COLOR_3DDKSHADOW)));
+        const SelectedObject selectedPen(dc_, pen.get());
+        const SelectedObject white(dc_, GetSysColorBrush(COLOR_WINDOW));
+        Ellipse(dc_, circle.left, circle.top, circle.right, circle.bottom);
+        if (window_.isChecked(row)) {
+            const int inset = diameter * 4 / 13;
+            const SelectedObject dot(dc_, GetSysColorBrush(COLOR_WINDOWTEXT));
+            Ellipse(dc_, circle.left + inset, circle.top + inset, circle.right - inset, circle.bottom - inset);
+        }
+        paintText({circle.right + x(4), area.top, area.right, area.bottom}, window_.text(row), DT_LEFT);
+    }
+
+    void paintButton(LayoutRow row) const
+    {
+        const RECT area = rect(window_.placeOnForm(row));
+        fill(area, COLOR_3DFACE);
+        const bool isDefault = formLayout[row].role == ControlRole::DefaultButton;
+        outline(area, COLOR_3DDKSHADOW, isDefault ? 2 * line_ : line_);
+        paintText(area, window_.text(row), DT_CENTER);
+    }
+
+    HDC dc_;
+    const frmTarnwick2& window_;
+    double scaleX_;
+    double scaleY_;
+    FontHandle font_;
+    int line_ = 1;
+};
+
+} // namespace
+
+void printWindowImage(const frmTarnwick2& window)
+{
+    const std::wstring printer = defaultPrinter();
+    const PrinterDc dc(CreateDCW(L"WINSPOOL", printer.c_str(), nullptr, nullptr));
+    if (!dc)
+        fail("the printer could not be opened");
+    PrintJob job(dc.get());
+    if (StartPage(dc.get()) <= 0)
+        fail("the job could not be handed to the printer");
+    PagePainter(dc.get(), window).paint();
+    if (EndPage(dc.get()) <= 0)
+        fail("the job could not be handed to the printer");
+    job.end();
+}
+
+} // namespace tarnwick
