@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -42,7 +43,7 @@ std::optional<std::wstring> settingText(const wchar_t* locale, LCTYPE type)
 std::string utf8Setting(const wchar_t* locale, LCTYPE type, std::string fallback)
 {
     const std::optional<std::wstring> text = settingText(locale, type);
-    return text ? toUtf8(*text) : fallback;
+    return text ? toUtf8(*text) : std::move(fallback);
 }
 
 // A numbered setting ("2", "15") from 0 to `largest`. Parsed here rather than

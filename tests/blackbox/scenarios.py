@@ -678,6 +678,34 @@ PRINTED_TEXTS = ["Type of Service", "Discount Coupon", *SERVICES, *COUPONS, *BUT
                  "Individual Service Price:", "Total Due:", "$60.00", "$54.00"]
 
 
+def check_page_is_sharp(pdf):
+    """The printed form, Hair Styling with the 10% coupon calculated, is small,
+    its captions and amounts are text, and no bitmap on it is coarser than 288
+    pixels an inch. Returns the PDF's size. The Windows suite checks its page
+    with this too."""
+    size = os.path.getsize(pdf)
+    if size >= 2 * 1024 * 1024:
+        raise ScenarioFailure(f"the PDF is {size} bytes, 2 MB or more")
+    text = " ".join(_run(["pdftotext", "-layout", pdf, "-"]).split())
+    missing = [piece for piece in PRINTED_TEXTS if piece not in text]
+    if missing:
+        raise ScenarioFailure(f"the page's text lacks {missing}: {text!r}")
+    listing = _run(["pdfimages", "-list", pdf])
+    rows = [line.split() for line in listing.splitlines()[2:] if line.strip()]
+    coarse = [row for row in rows if float(row[12]) < 288 or float(row[13]) < 288]
+    if coarse:
+        raise ScenarioFailure(f"bitmaps on the page coarser than 288 ppi:\n{listing}")
+    return size
+
+
+def printable_top_left(pdf):
+    """The printable area's top left corner on the private queue's page, in points."""
+    page_size = re.search(r"Page size:\s+([0-9.]+) x ([0-9.]+) pts", _run(["pdfinfo", pdf]))
+    return _printable_top_left(os.path.join(os.environ["TARNWICK_CUPS_DIR"], "etc", "ppd",
+                                            os.environ["TARNWICK_PRINT_QUEUE"] + ".ppd"),
+                               (float(page_size.group(1)), float(page_size.group(2))))
+
+
 @scenario("print_form_to_the_default_printer", cups="printer")
 def print_to_pdf(ctx):
     outdir = os.environ.get("TARNWICK_PRINT_OUTDIR")
@@ -701,28 +729,11 @@ def print_to_pdf(ctx):
     work = ctx.scratch("print")
     screen = os.path.join(work, "screen.png")
     _run(["import", "-window", hex(user.app.window_id), screen])
-    size = os.path.getsize(pdf)
-    if size >= 2 * 1024 * 1024:
-        raise ScenarioFailure(f"the PDF is {size} bytes, 2 MB or more")
-
-    # Sharp: the captions and amounts are text, and no bitmap on the page is
-    # coarser than 288 pixels an inch.
-    text = " ".join(_run(["pdftotext", "-layout", pdf, "-"]).split())
-    missing = [piece for piece in PRINTED_TEXTS if piece not in text]
-    if missing:
-        raise ScenarioFailure(f"the page's text lacks {missing}: {text!r}")
-    listing = _run(["pdfimages", "-list", pdf])
-    rows = [line.split() for line in listing.splitlines()[2:] if line.strip()]
-    coarse = [row for row in rows if float(row[12]) < 288 or float(row[13]) < 288]
-    if coarse:
-        raise ScenarioFailure(f"bitmaps on the page coarser than 288 ppi:\n{listing}")
+    size = check_page_is_sharp(pdf)
 
     # The page at the screen's 96 dpi, from the top left of the printable area,
     # against what the screen showed.
-    page_size = re.search(r"Page size:\s+([0-9.]+) x ([0-9.]+) pts", _run(["pdfinfo", pdf]))
-    left, top = _printable_top_left(os.path.join(os.environ["TARNWICK_CUPS_DIR"], "etc", "ppd",
-                                                 os.environ["TARNWICK_PRINT_QUEUE"] + ".ppd"),
-                                    (float(page_size.group(1)), float(page_size.group(2))))
+    left, top = printable_top_left(pdf)
     x, y = round(left * 96 / 72), round(top * 96 / 72)
     _run(["pdftoppm", "-r", "96", "-png", "-singlefile", "-x", str(x), "-y", str(y),
           "-W", str(width), "-H", str(height), pdf, os.path.join(work, "printed")])

@@ -1,0 +1,857 @@
+// The black-box runner's eyes and hands inside Wine: reads the Tarnwick window
+// from outside its process through Win32 alone, and does what X input cannot
+// (BM_CLICK in bulk, WM_CLOSE, Windows' own money text for the user's region).
+//
+// One command a line on standard input, one JSON object a line on standard
+// output, so that one driver process serves a whole run of the program:
+//
+//   state                    the window, its controls, the focus, open boxes
+//   click NAME[,NAME...] N   BM_CLICK to the named controls in turn, N rounds
+//   close                    posts WM_CLOSE to the window
+//   closebox                 where the title bar's close box is
+//   money DIGITS AMOUNT...   GetCurrencyFormatEx texts under the user's region;
+//                            DIGITS is a number of decimals or "region"
+//   layout                   where the layout table puts each control, in twips
+//   region                   the user's region and its money settings
+//   setregion NAME VALUE     changes one of the user's own region settings
+//   setdpi N                 the display's DPI for programs started after it (LogPixels)
+//   quit
+//
+// Controls are named as in the layout table. Rectangles are [left, top,
+// right, bottom] in screen pixels.
+
+#include "form/form_layout.h"
+#include "form/win32/control_ids.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using tarnwick::formLayout;
+
+// Our own conversions: the driver must build even when the program's
+// libraries do not yet.
+std::string utf8(std::wstring_view text)
+{
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
+    if (needed > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
+    return result;
+}
+
+std::wstring utf16(std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    std::wstring result(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
+    if (needed > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), needed);
+    return result;
+}
+
+// A JSON object written as it goes; values are UTF-8.
+class Json {
+public:
+    Json& key(std::string_view name)
+    {
+        comma();
+        string(name);
+        out_ += ':';
+        fresh_ = true;
+        return *this;
+    }
+    Json& value(std::string_view text)
+    {
+        comma();
+        string(text);
+        return *this;
+    }
+    Json& value(const std::wstring& text) { return value(utf8(text)); }
+    Json& value(const char* text) { return value(std::string_view(text)); }
+    Json& value(bool flag)
+    {
+        comma();
+        out_ += flag ? "true" : "false";
+        return *this;
+    }
+    Json& value(long long number)
+    {
+        comma();
+        out_ += std::to_string(number);
+        return *this;
+    }
+    Json& value(int number) { return value(static_cast<long long>(number)); }
+    Json& value(double number)
+    {
+        comma();
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.3f", number);
+        out_ += buffer;
+        return *this;
+    }
+    Json& null()
+    {
+        comma();
+        out_ += "null";
+        return *this;
+    }
+    Json& value(const RECT& rect)
+    {
+        open('[');
+        value(static_cast<int>(rect.left)).value(static_cast<int>(rect.top));
+        value(static_cast<int>(rect.right)).value(static_cast<int>(rect.bottom));
+        return close(']');
+    }
+    Json& open(char bracket)
+    {
+        comma();
+        out_ += bracket;
+        fresh_ = true;
+        return *this;
+    }
+    Json& close(char bracket)
+    {
+        out_ += bracket;
+        fresh_ = false;
+        return *this;
+    }
+    const std::string& text() const { return out_; }
+
+private:
+    void comma()
+    {
+        if (!fresh_)
+            out_ += ',';
+        fresh_ = false;
+    }
+    void string(std::string_view text)
+    {
+        out_ += '"';
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '"' || c == '\\') {
+                out_ += '\\';
+                out_ += c;
+            } else if (c == '\n') {
+                out_ += "\\n";
+            } else if (c == '\r') {
+                out_ += "\\r";
+            } else if (c == '\t') {
+                out_ += "\\t";
+            } else if (byte < 0x20) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+                out_ += escape;
+            } else {
+                out_ += c;
+            }
+        }
+        out_ += '"';
+    }
+
+    std::string out_;
+    bool fresh_ = true;
+};
+
+// Straight to the handle: the C runtime's text mode would turn "\n" into "\r\n".
+void answer(const Json& json)
+{
+    std::string line = json.text() + "\n";
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    const char* data = line.data();
+    DWORD left = static_cast<DWORD>(line.size());
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteFile(out, data, left, &written, nullptr) || written == 0)
+            ExitProcess(3);
+        data += written;
+        left -= written;
+    }
+}
+
+void fail(std::string_view why)
+{
+    Json json;
+    json.open('{').key("ok").value(false).key("error").value(why).close('}');
+    answer(json);
+}
+
+constexpr UINT replyTimeoutMs = 3000;
+
+// Every message to the program has a deadline, so a hung program is reported
+// rather than hanging the runner.
+std::optional<LRESULT> ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT timeoutMs = replyTimeoutMs)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, timeoutMs, &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring textOf(HWND window)
+{
+    const auto length = ask(window, WM_GETTEXTLENGTH, 0, 0);
+    if (!length || *length <= 0)
+        return {};
+    std::wstring text(static_cast<std::size_t>(*length) + 1, L'\0');
+    const auto copied = ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied ? static_cast<std::size_t>(*copied) : 0);
+    return text;
+}
+
+std::wstring classOf(HWND window)
+{
+    wchar_t name[64] = {};
+    const int length = GetClassNameW(window, name, 64);
+    return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+bool sameClass(HWND window, const wchar_t* name)
+{
+    return CompareStringOrdinal(classOf(window).c_str(), -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
+RECT windowRect(HWND window)
+{
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT clientRectOnScreen(HWND window)
+{
+    RECT rect{};
+    GetClientRect(window, &rect);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+HWND findMain()
+{
+    // The error box shares the window's title; the window is the one nobody owns.
+    static const std::wstring caption = utf16(tarnwick::windowEntry.caption);
+    HWND candidate = nullptr;
+    while ((candidate = FindWindowExW(nullptr, candidate, nullptr, caption.c_str())) != nullptr) {
+        if (!GetWindow(candidate, GW_OWNER))
+            return candidate;
+    }
+    return nullptr;
+}
+
+std::vector<HWND> childrenOf(HWND parent, bool directOnly)
+{
+    struct Walk {
+        HWND parent;
+        bool directOnly;
+        std::vector<HWND> found;
+    } walk{parent, directOnly, {}};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto& w = *reinterpret_cast<Walk*>(data);
+            if (!w.directOnly || GetAncestor(child, GA_PARENT) == w.parent)
+                w.found.push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return walk.found;
+}
+
+std::optional<std::string_view> layoutName(HWND main, HWND window)
+{
+    if (!window || GetAncestor(window, GA_PARENT) != main)
+        return std::nullopt;
+    const auto row = tarnwick::rowOfControlId(GetDlgCtrlID(window));
+    if (!row)
+        return std::nullopt;
+    return formLayout[*row].name;
+}
+
+const char* buttonKind(LONG style)
+{
+    switch (style & BS_TYPEMASK) {
+    case BS_PUSHBUTTON:
+        return "push";
+    case BS_DEFPUSHBUTTON:
+        return "default-push";
+    case BS_RADIOBUTTON:
+        return "radio";
+    case BS_AUTORADIOBUTTON:
+        return "auto-radio";
+    case BS_GROUPBOX:
+        return "group";
+    case BS_CHECKBOX:
+    case BS_AUTOCHECKBOX:
+        return "check";
+    default:
+        return "other-button";
+    }
+}
+
+// The message box's icon, recognised by its pixels: icon handles are per
+// process, so the box's own handle tells another process nothing. Each of the
+// standard icons is drawn as the static draws it, on the background seen at
+// its corner, and the closest wins.
+struct IconGuess {
+    std::string name; // empty: nothing matched well
+    double score = 0; // mean difference of a colour channel, 0..255
+};
+
+IconGuess recogniseIcon(HWND iconStatic)
+{
+    const RECT rect = windowRect(iconStatic);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0 || width > 256 || height > 256)
+        return {};
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    IconGuess best;
+    if (bitmap && bits) {
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        auto* data = static_cast<std::uint32_t*>(bits);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        GdiFlush();
+        const std::vector<std::uint32_t> seen(data, data + pixels);
+        const std::uint32_t background = seen[0];
+
+        struct Candidate {
+            const char* name;
+            LPCWSTR id;
+        };
+        const Candidate candidates[] = {{"information", IDI_INFORMATION}, {"warning", IDI_WARNING},
+            {"error", IDI_ERROR}, {"question", IDI_QUESTION}};
+        double bestScore = std::numeric_limits<double>::max();
+        double secondScore = std::numeric_limits<double>::max();
+        const char* bestName = "";
+        for (const Candidate& candidate : candidates) {
+            std::fill(data, data + pixels, background);
+            DrawIconEx(memory, 0, 0, LoadIconW(nullptr, candidate.id), width, height, 0, nullptr, DI_NORMAL);
+            GdiFlush();
+            // A right-to-left box draws its icon mirrored.
+            double total = 0;
+            double mirroredTotal = 0;
+            for (std::size_t i = 0; i < pixels; ++i) {
+                const std::size_t x = i % static_cast<std::size_t>(width);
+                const std::size_t mirrored = i - x + (static_cast<std::size_t>(width) - 1 - x);
+                for (int shift = 0; shift < 24; shift += 8) {
+                    const int drawn = static_cast<int>((data[i] >> shift) & 0xff);
+                    total += std::abs(static_cast<int>((seen[i] >> shift) & 0xff) - drawn);
+                    mirroredTotal += std::abs(static_cast<int>((seen[mirrored] >> shift) & 0xff) - drawn);
+                }
+            }
+            total = std::min(total, mirroredTotal);
+            const double score = total / (3.0 * static_cast<double>(pixels));
+            if (score < bestScore) {
+                secondScore = bestScore;
+                bestScore = score;
+                bestName = candidate.name;
+            } else if (score < secondScore) {
+                secondScore = score;
+            }
+        }
+        best.score = bestScore;
+        // Drawn by the same code on the same background, the box's own icon
+        // matches to the pixel; the information and question marks are alike
+        // (a few levels apart on average), so the margin is small but clear.
+        if (bestScore < 1.0 && secondScore > bestScore + 2.0)
+            best.name = bestName;
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return best;
+}
+
+std::vector<HWND> boxesOf(DWORD process)
+{
+    struct Walk {
+        DWORD process;
+        std::vector<HWND> found;
+    } walk{process, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& w = *reinterpret_cast<Walk*>(data);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == w.process && IsWindowVisible(window) && sameClass(window, L"#32770"))
+                w.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&walk));
+    return walk.found;
+}
+
+void describeBox(Json& json, HWND main, HWND box, HWND focus)
+{
+    json.open('{');
+    json.key("title").value(textOf(box));
+    json.key("owned_by_window").value(GetWindow(box, GW_OWNER) == main);
+    json.key("rect").value(windowRect(box));
+    json.key("texts").open('[');
+    std::vector<HWND> buttons;
+    HWND icon = nullptr;
+    for (HWND child : childrenOf(box, true)) {
+        if (!IsWindowVisible(child))
+            continue;
+        if (sameClass(child, L"Static")) {
+            if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+                // Wine keeps the icon's place in a box without one; it is empty.
+                if (const auto handle = ask(child, STM_GETICON, 0, 0); handle && *handle)
+                    icon = child;
+            } else if (const std::wstring text = textOf(child); !text.empty())
+                json.value(text);
+        } else if (sameClass(child, L"Button")) {
+            buttons.push_back(child);
+        }
+    }
+    json.close(']');
+    json.key("buttons").open('[');
+    for (HWND button : buttons) {
+        json.open('{').key("text").value(textOf(button)).key("id").value(GetDlgCtrlID(button));
+        json.key("rect").value(windowRect(button)).key("focused").value(button == focus).close('}');
+    }
+    json.close(']');
+    json.key("icon");
+    if (!icon) {
+        json.null();
+    } else {
+        const IconGuess guess = recogniseIcon(icon);
+        json.value(guess.name.empty() ? std::string("unclear") : guess.name);
+        json.key("icon_score").value(guess.score);
+    }
+    json.close('}');
+}
+
+void state()
+{
+    Json json;
+    json.open('{').key("ok").value(true);
+    HWND main = findMain();
+    if (!main) {
+        json.key("window").null().close('}');
+        answer(json);
+        return;
+    }
+    DWORD process = 0;
+    const DWORD thread = GetWindowThreadProcessId(main, &process);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof gui;
+    const bool haveGui = GetGUIThreadInfo(thread, &gui);
+    const HWND focus = haveGui ? gui.hwndFocus : nullptr;
+    const HWND active = haveGui ? gui.hwndActive : nullptr;
+    const LONG style = GetWindowLongW(main, GWL_STYLE);
+
+    json.key("window").open('{');
+    json.key("title").value(textOf(main));
+    json.key("class").value(classOf(main));
+    json.key("visible").value(static_cast<bool>(IsWindowVisible(main)));
+    json.key("enabled").value(static_cast<bool>(IsWindowEnabled(main)));
+    json.key("iconic").value(static_cast<bool>(IsIconic(main)));
+    json.key("sizing_border").value((style & WS_THICKFRAME) != 0);
+    json.key("maximize_box").value((style & WS_MAXIMIZEBOX) != 0);
+    json.key("rect").value(windowRect(main));
+    json.key("client").value(clientRectOnScreen(main));
+    json.key("dpi").value(static_cast<int>(GetDpiForWindow(main)));
+    json.close('}');
+
+    std::vector<std::pair<std::string_view, HWND>> named;
+    json.key("strangers").open('[');
+    for (HWND child : childrenOf(main, true)) {
+        if (const auto name = layoutName(main, child))
+            named.emplace_back(*name, child);
+        else
+            json.value(classOf(child) + L" id " + std::to_wstring(GetDlgCtrlID(child)) + L" " + textOf(child));
+    }
+    json.close(']');
+    json.key("controls").open('{');
+    for (const auto& [name, child] : named) {
+        const LONG childStyle = GetWindowLongW(child, GWL_STYLE);
+        json.key(name).open('{');
+        json.key("id").value(GetDlgCtrlID(child));
+        json.key("class").value(classOf(child));
+        json.key("text").value(textOf(child));
+        json.key("visible").value(static_cast<bool>(IsWindowVisible(child)));
+        json.key("enabled").value(static_cast<bool>(IsWindowEnabled(child)));
+        json.key("tab_stop").value((childStyle & WS_TABSTOP) != 0);
+        json.key("group").value((childStyle & WS_GROUP) != 0);
+        json.key("rect").value(windowRect(child));
+        if (sameClass(child, L"Button")) {
+            const char* kind = buttonKind(childStyle);
+            json.key("kind").value(kind);
+            const auto buttonState = ask(child, BM_GETSTATE, 0, 0);
+            json.key("pushed").value(buttonState && (*buttonState & BST_PUSHED) != 0);
+            if (std::string_view(kind).ends_with("radio")) {
+                const auto check = ask(child, BM_GETCHECK, 0, 0);
+                json.key("checked").value(check && *check == BST_CHECKED);
+            }
+        } else {
+            json.key("kind").value(sameClass(child, L"Static") ? "static" : "other");
+        }
+        json.close('}');
+    }
+    json.close('}');
+
+    const std::vector<HWND> boxes = boxesOf(process);
+    json.key("focus");
+    if (const auto name = layoutName(main, focus))
+        json.value(*name);
+    else if (focus)
+        json.value(L"(" + classOf(focus) + L" " + textOf(focus) + L")");
+    else
+        json.null();
+    json.key("active");
+    if (active == main)
+        json.value("window");
+    else if (active && std::find(boxes.begin(), boxes.end(), active) != boxes.end())
+        json.value("box");
+    else if (active)
+        json.value(L"(" + classOf(active) + L" " + textOf(active) + L")");
+    else
+        json.null();
+    json.key("foreground_is_active").value(active != nullptr && GetForegroundWindow() == active);
+    json.key("boxes").open('[');
+    for (HWND box : boxes)
+        describeBox(json, main, box, focus);
+    json.close(']');
+    json.close('}');
+    answer(json);
+}
+
+std::vector<std::string> split(std::string_view text, char separator)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = text.find(separator, start);
+        const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+        if (stop > start)
+            parts.emplace_back(text.substr(start, stop - start));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    return parts;
+}
+
+void click(const std::vector<std::string>& words)
+{
+    if (words.size() != 3)
+        return fail("usage: click NAME[,NAME...] COUNT");
+    HWND main = findMain();
+    if (!main)
+        return fail("no window");
+    std::vector<HWND> targets;
+    for (const std::string& name : split(words[1], ',')) {
+        const auto row = tarnwick::rowNamed(name);
+        HWND control = row ? GetDlgItem(main, tarnwick::controlId(*row)) : nullptr;
+        if (!control)
+            return fail("no control named " + name);
+        targets.push_back(control);
+    }
+    const long long rounds = std::stoll(words[2]);
+    const auto started = std::chrono::steady_clock::now();
+    long long sent = 0;
+    // Synchronous: each click has been handled before the next is sent. A
+    // click that opens a box does not return until the box closes, and so
+    // stops the series at the deadline.
+    for (long long round = 0; round < rounds; ++round) {
+        for (HWND target : targets) {
+            if (!ask(target, BM_CLICK, 0, 0, 10000)) {
+                Json json;
+                json.open('{').key("ok").value(false).key("error").value("a click was not handled within 10 s");
+                json.key("sent").value(sent).close('}');
+                return answer(json);
+            }
+            ++sent;
+        }
+    }
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    Json json;
+    json.open('{').key("ok").value(true).key("sent").value(sent).key("seconds").value(took.count()).close('}');
+    answer(json);
+}
+
+// The title bar's close box, found as the window itself answers hit tests
+// along its title bar, for a real click on it.
+void closeBox()
+{
+    HWND main = findMain();
+    if (!main)
+        return fail("no window");
+    TITLEBARINFO title{};
+    title.cbSize = sizeof title;
+    if (!GetTitleBarInfo(main, &title))
+        return fail("GetTitleBarInfo failed");
+    const RECT bar = title.rcTitleBar;
+    const auto hitsClose = [main](int x, int y) {
+        const auto hit = ask(main, WM_NCHITTEST, 0, MAKELPARAM(x, y));
+        return hit && *hit == HTCLOSE;
+    };
+    const int middle = (bar.top + bar.bottom) / 2;
+    RECT box{bar.right, bar.bottom, bar.left, bar.top};
+    for (int x = bar.left; x < bar.right; ++x) {
+        if (hitsClose(x, middle)) {
+            box.left = std::min<LONG>(box.left, x);
+            box.right = std::max<LONG>(box.right, x + 1);
+        }
+    }
+    if (box.left >= box.right)
+        return fail("nothing on the title bar answers HTCLOSE");
+    const int centre = static_cast<int>((box.left + box.right) / 2);
+    for (int y = bar.top; y < bar.bottom; ++y) {
+        if (hitsClose(centre, y)) {
+            box.top = std::min<LONG>(box.top, y);
+            box.bottom = std::max<LONG>(box.bottom, y + 1);
+        }
+    }
+    Json json;
+    json.open('{').key("ok").value(true).key("rect").value(box).key("title_bar").value(bar).close('}');
+    answer(json);
+}
+
+void closeWindow()
+{
+    HWND main = findMain();
+    if (!main)
+        return fail("no window");
+    Json json;
+    json.open('{').key("ok").value(static_cast<bool>(PostMessageW(main, WM_CLOSE, 0, 0))).close('}');
+    answer(json);
+}
+
+std::wstring localeText(LCTYPE type)
+{
+    wchar_t buffer[128] = {};
+    const int length = GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type, buffer, 128);
+    return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length - 1)) : std::wstring();
+}
+
+UINT localeNumber(LCTYPE type)
+{
+    DWORD number = 0;
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, type | LOCALE_RETURN_NUMBER, reinterpret_cast<LPWSTR>(&number),
+        sizeof number / sizeof(wchar_t));
+    return number;
+}
+
+// "3;0" is 3 (threes all the way), "3;2;0" is 32, and a plain "3" (one group
+// of three, then no more) is 30, as CURRENCYFMTW wants them.
+UINT groupingNumber(const std::wstring& grouping)
+{
+    std::wstring digits;
+    for (const wchar_t c : grouping) {
+        if (c >= L'0' && c <= L'9')
+            digits += c;
+    }
+    if (digits.size() >= 2 && digits.back() == L'0')
+        digits.pop_back();
+    else if (!digits.empty() && digits != L"0")
+        digits += L'0';
+    return digits.empty() ? 0 : static_cast<UINT>(std::stoul(digits));
+}
+
+void money(const std::vector<std::string>& words)
+{
+    if (words.size() < 3)
+        return fail("usage: money DIGITS|region AMOUNT...");
+    // Wine's format-less path writes only the first group separator, so the
+    // format is always spelt out from the region's own settings.
+    std::wstring decimal = localeText(LOCALE_SMONDECIMALSEP);
+    std::wstring thousands = localeText(LOCALE_SMONTHOUSANDSEP);
+    std::wstring symbol = localeText(LOCALE_SCURRENCY);
+    CURRENCYFMTW format{};
+    format.NumDigits
+        = words[1] == "region" ? localeNumber(LOCALE_ICURRDIGITS) : static_cast<UINT>(std::stoul(words[1]));
+    format.LeadingZero = localeNumber(LOCALE_ILZERO);
+    format.Grouping = groupingNumber(localeText(LOCALE_SMONGROUPING));
+    format.lpDecimalSep = decimal.data();
+    format.lpThousandSep = thousands.data();
+    format.NegativeOrder = localeNumber(LOCALE_INEGCURR);
+    format.PositiveOrder = localeNumber(LOCALE_ICURRENCY);
+    format.lpCurrencySymbol = symbol.data();
+    Json json;
+    json.open('{').key("ok").value(true).key("texts").open('[');
+    for (std::size_t i = 2; i < words.size(); ++i) {
+        wchar_t text[256] = {};
+        const std::wstring amount = utf16(words[i]);
+        const int length = GetCurrencyFormatEx(LOCALE_NAME_USER_DEFAULT, 0, amount.c_str(), &format, text, 256);
+        if (length <= 0)
+            return fail("GetCurrencyFormatEx refused " + words[i]);
+        json.value(std::wstring(text, static_cast<std::size_t>(length - 1)));
+    }
+    json.close(']').close('}');
+    answer(json);
+}
+
+void region()
+{
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    GetUserDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH);
+    Json json;
+    json.open('{').key("ok").value(true).key("user_locale").value(std::wstring(name));
+    json.key("currency").value(localeText(LOCALE_SCURRENCY));
+    json.key("decimal").value(localeText(LOCALE_SMONDECIMALSEP));
+    json.key("thousands").value(localeText(LOCALE_SMONTHOUSANDSEP));
+    json.key("grouping").value(localeText(LOCALE_SMONGROUPING));
+    json.key("digits").value(static_cast<int>(localeNumber(LOCALE_ICURRDIGITS)));
+    json.key("positive_order").value(static_cast<int>(localeNumber(LOCALE_ICURRENCY)));
+    json.key("negative_order").value(static_cast<int>(localeNumber(LOCALE_INEGCURR)));
+    json.close('}');
+    answer(json);
+}
+
+// Where the layout table puts each control, in pixels at 96 dpi from the
+// client area's top-left corner.
+void layout()
+{
+    // In twips, as the table has it: the runner scales them to the display's pixels.
+    Json json;
+    json.open('{').key("ok").value(true).key("client").open('[');
+    json.value(tarnwick::windowEntry.clientWidth).value(tarnwick::windowEntry.clientHeight).close(']');
+    json.key("controls").open('{');
+    for (const tarnwick::ControlEntry& entry : formLayout) {
+        int left = entry.left;
+        int top = entry.top;
+        if (const auto container = tarnwick::rowNamed(entry.container)) {
+            left += formLayout[*container].left;
+            top += formLayout[*container].top;
+        }
+        json.key(entry.name).open('[').value(left).value(top);
+        json.value(left + entry.width).value(top + entry.height).close(']');
+    }
+    json.close('}').close('}');
+    answer(json);
+}
+
+// Changes one of the user's own region settings, as Control Panel does; the
+// programs started afterwards read it.
+void setRegion(const std::vector<std::string>& words)
+{
+    struct Setting {
+        std::string_view name;
+        LCTYPE type;
+    };
+    static constexpr Setting settings[]
+        = {{"sMonGrouping", LOCALE_SMONGROUPING}, {"sMonThousandSep", LOCALE_SMONTHOUSANDSEP},
+            {"sMonDecimalSep", LOCALE_SMONDECIMALSEP}, {"sCurrency", LOCALE_SCURRENCY}};
+    if (words.size() != 3)
+        return fail("usage: setregion NAME VALUE");
+    for (const Setting& setting : settings) {
+        if (setting.name == words[1]) {
+            if (!SetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, utf16(words[2]).c_str()))
+                return fail("SetLocaleInfoW refused " + words[1]);
+            return region();
+        }
+    }
+    fail("no region setting named " + words[1]);
+}
+
+void setDpi(const std::vector<std::string>& words)
+{
+    if (words.size() != 2)
+        return fail("usage: setdpi N");
+    const DWORD dpi = static_cast<DWORD>(std::stoul(words[1]));
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi)
+        != ERROR_SUCCESS)
+        return fail("LogPixels could not be set");
+    Json json;
+    json.open('{').key("ok").value(true).key("dpi").value(static_cast<long long>(dpi)).close('}');
+    answer(json);
+}
+
+bool readLine(std::string& line)
+{
+    static std::string pending;
+    static bool ended = false;
+    const HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    for (;;) {
+        if (const std::size_t end = pending.find('\n'); end != std::string::npos) {
+            line = pending.substr(0, end);
+            pending.erase(0, end + 1);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return true;
+        }
+        if (ended) {
+            line = pending;
+            pending.clear();
+            return !line.empty();
+        }
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(in, buffer, sizeof buffer, &got, nullptr) || got == 0)
+            ended = true;
+        else
+            pending.append(buffer, got);
+    }
+}
+
+} // namespace
+
+int main()
+{
+    std::string line;
+    while (readLine(line)) {
+        const std::vector<std::string> words = split(line, ' ');
+        if (words.empty())
+            continue;
+        try {
+            const std::string& command = words[0];
+            if (command == "state")
+                state();
+            else if (command == "click")
+                click(words);
+            else if (command == "closebox")
+                closeBox();
+            else if (command == "close")
+                closeWindow();
+            else if (command == "money")
+                money(words);
+            else if (command == "layout")
+                layout();
+            else if (command == "setregion")
+                setRegion(words);
+            else if (command == "setdpi")
+                setDpi(words);
+            else if (command == "region")
+                region();
+            else if (command == "quit")
+                break;
+            else
+                fail("unknown command " + command);
+        } catch (const std::exception& error) {
+            fail(std::string("bad command: ") + error.what());
+        }
+    }
+    return 0;
+}

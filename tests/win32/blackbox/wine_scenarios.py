@@ -1,0 +1,841 @@
+"""What an operator does with the Windows window, and what Win32 must then show.
+
+Only what Windows can show beyond the Linux suite's reach, or what its own
+window code does anew: the window's size and styles, the dialog keys (Tab,
+arrows, Enter, Esc, access keys) as the Win32 window handles them, message
+boxes as Windows makes them, the process's exit status under Wine, and money
+in the user's Windows region. Tables of cases are spelled out as data; a table
+whose rows need a fresh program each becomes one scenario a row, the others
+run their rows one after another in one program and report every row that failed.
+"""
+
+import os
+import re
+from dataclasses import dataclass
+from decimal import Decimal
+
+import scenarios as linux  # the Linux suite's checks of the printed page
+from wine_harness import ScenarioFailure, SetupError
+
+# --------------------------------------------------------------------------
+# The salon's price list and the texts the window shows for it
+
+SERVICES = {"Makeover": "optMakeover", "Hair Styling": "optHairStyling", "Manicure": "optManicure",
+            "Permanent Makeup": "optPermanentMakeup"}
+COUPONS = {"None": "optNone", "10%": "opt10Percent", "20%": "opt20Percent"}
+PRICES = {"Makeover": Decimal("125"), "Hair Styling": Decimal("60"), "Manicure": Decimal("35"),
+          "Permanent Makeup": Decimal("200")}
+RATES = {"None": Decimal("0"), "10%": Decimal("0.1"), "20%": Decimal("0.2")}
+OPENING = sorted(["optMakeover", "optNone"])
+NO_LABELS = ("", "")
+IDOK = 1
+
+CAPTIONS = {
+    "fraSevice": "Type of Service", "optMakeover": "&Makeover", "optHairStyling": "Hair &Styling",
+    "optManicure": "Mani&cure", "optPermanentMakeup": "&Permanent Makeup", "fraCoupon": "Discount Coupon",
+    "optNone": "&None", "opt10Percent": "&10%", "opt20Percent": "&20%", "cmdCalculate": "&Calculate",
+    "cmdNext": "&Next Patron", "cmdClear": "C&lear", "cmdPrint": "&Print Form", "cmdSummary": "&Summary",
+    "cmdExit": "E&xit", "Label1": "Individual Service Price:", "lblServicePrice": "",
+    "Label2": "Total Due:", "lblTotalDue": "",
+}
+FRAMES = ["fraSevice", "fraCoupon"]
+CONTAINERS = {**{name: "fraSevice" for name in SERVICES.values()}, **{name: "fraCoupon" for name in COUPONS.values()}}
+BUTTONS = ["cmdCalculate", "cmdNext", "cmdClear", "cmdPrint", "cmdSummary", "cmdExit"]
+STATICS = ["Label1", "lblServicePrice", "Label2", "lblTotalDue"]
+
+
+def total_due(service, coupon):
+    return PRICES[service] - PRICES[service] * RATES[coupon]
+
+
+def usd(amount):
+    """An amount as en-US writes money."""
+    return f"${amount:,.2f}"
+
+
+def summary_text(count, total_text):
+    return f"Number of Clients: {count}\r\nTotal of Services: {total_text}"
+
+
+@dataclass
+class Scenario:
+    name: str
+    run: object
+    long: bool = False  # started first, on a display of its own when two run at once
+
+
+SCENARIOS = []
+
+
+def scenario(name, long=False):
+    def register(function):
+        SCENARIOS.append(Scenario(name, function, long))
+        return function
+    return register
+
+
+class RowFailures:
+    """Collects the failed rows of a table run in one program; after a few
+    the rest are given up, as a program that fails them all would otherwise
+    spend a deadline on each."""
+
+    limit = 3
+
+    def __init__(self):
+        self.failures = []
+        self.rows = 0
+
+    def row(self, label, check, recover=None):
+        self.rows += 1
+        try:
+            check()
+        except ScenarioFailure as failure:
+            self.failures.append(f"[{label}] {failure}")
+            if len(self.failures) >= self.limit:
+                raise ScenarioFailure(f"{len(self.failures)} rows failed, the rest after row {self.rows} "
+                                      "not run:\n" + "\n".join(self.failures)) from None
+            if recover:
+                recover()
+
+    def report(self, rows):
+        if self.failures:
+            raise ScenarioFailure(f"{len(self.failures)} of {rows} rows failed:\n" + "\n".join(self.failures))
+
+
+# --------------------------------------------------------------------------
+# The operator
+
+
+class Operator:
+    """One run of the program and the hands and eyes that work it."""
+
+    def __init__(self, ctx, env=None, region=(), dpi=None):
+        self.ctx = ctx
+        self.run = ctx.launch(env=env, region=region, dpi=dpi)
+
+    # -- seeing
+
+    def see(self, predicate, what, timeout=8.0):
+        return self.run.wait_for(predicate, what, timeout)
+
+    def see_labels(self, price, total):
+        return self.see(lambda s: s.labels() == (price, total) and not s.boxes,
+                        f"lblServicePrice {price!r} and lblTotalDue {total!r}")
+
+    def see_selection(self, *names):
+        wanted = sorted(names)
+        return self.see(lambda s: s.checked() == wanted, f"exactly {wanted} selected")
+
+    def see_focus(self, name):
+        return self.see(lambda s: s.focused() == name and not s.boxes, f"focus on {name!r}")
+
+    def see_cleared(self):
+        """The window as Clear leaves it."""
+        return self.see(lambda s: s.labels() == NO_LABELS and s.checked() == OPENING
+                        and s.focused() == "cmdCalculate" and not s.boxes and s.active() == "window",
+                        "labels empty, Makeover and None selected, focus on cmdCalculate")
+
+    def barrier(self):
+        """Proves that every key and click sent so far has been handled and the
+        window is still open and working: Tab and Shift+Tab must move the focus
+        away and back (X events reach Wine in order)."""
+        start = self.see(lambda s: s.focused() and s.active() == "window" and not s.boxes,
+                         "an active window with a focused control").focused()
+        self.key("Tab")
+        self.see(lambda s: s.focused() not in (None, start), f"Tab to move the focus from {start!r}")
+        self.key("shift+Tab")
+        self.see_focus(start)
+
+    # -- doing
+
+    def key(self, *keys):
+        self.run.key(*keys)
+
+    def click(self, name):
+        self.run.click(name)
+
+    def bm_click(self, names, rounds, timeout=60):
+        """BM_CLICK through the driver, each handled before the next is sent."""
+        answer = self.run.ask(f"click {','.join(names)} {rounds}", timeout=timeout)
+        if answer["sent"] != rounds * len(names):
+            raise ScenarioFailure(f"only {answer['sent']} of {rounds * len(names)} clicks were handled")
+        return answer["seconds"]
+
+    def focus_by_tab(self, name, limit=10):
+        """Tabs until `name` has the focus, watching each step land."""
+        for _ in range(limit):
+            before = self.run.snapshot().focused()
+            if before == name:
+                return
+            self.key("Tab")
+            self.see(lambda s, b=before: s.focused() not in (None, b), f"Tab to move the focus on from {before!r}")
+        self.see_focus(name)
+
+    def open_box(self, title, how="click"):
+        """Presses Summary (by a click, or by a key with the focus on it, or
+        not at all: how=None) and returns the box that opens, checked for what
+        every box of the program is: one, owned by the window, modal, with one
+        button, OK, and the focus."""
+        if how == "click":
+            self.click("cmdSummary")
+        elif how:
+            self.focus_by_tab("cmdSummary")
+            self.key(how)
+        # The box takes the activation a moment before its button takes the focus.
+        snapshot = self.see(lambda s: len(s.boxes) == 1 and s.active() == "box" and s.boxes[0]["texts"]
+                            and any(b["focused"] for b in s.boxes[0]["buttons"]),
+                            f"one active box {title!r} with the focus on a button of it")
+        box = snapshot.boxes[0]
+        problems = []
+        if box["title"] != title:
+            problems.append(f"title {box['title']!r}")
+        if not box["owned_by_window"]:
+            problems.append("not owned by the window")
+        if snapshot.window["enabled"]:
+            problems.append("the window stays enabled under it (not modal)")
+        # By its ID: Wine words the button in the user's language.
+        if [b["id"] for b in box["buttons"]] != [IDOK]:
+            problems.append(f"buttons {[(b['text'], b['id']) for b in box['buttons']]}, not just OK ({IDOK})")
+        if problems:
+            raise ScenarioFailure(f"box {title!r}: " + "; ".join(problems) + "\n" + snapshot.describe())
+        return snapshot, box
+
+    def see_icon(self, icon):
+        # The icon is recognised from the painted box; wait for the paint.
+        painted = self.see(lambda s: len(s.boxes) == 1 and s.boxes[0]["icon"] != "unclear",
+                           "the box painted with a recognisable icon")
+        seen = painted.boxes[0]["icon"]
+        if seen != icon:
+            raise ScenarioFailure(f"the box's icon is {seen!r}, not the {icon} icon\n" + painted.describe())
+
+    def open_summary(self, how="click"):
+        snapshot, box = self.open_box("Client Summary", how)
+        self.see_icon("information")
+        return snapshot.box_text(box)
+
+    def close_box(self, how="Return"):
+        self.key(how)
+        self.see(lambda s: not s.boxes and s.active() == "window" and s.window["enabled"],
+                 "the box closed and the window active and enabled again")
+
+    def expect_summary(self, text, how="click"):
+        seen = self.open_summary(how)
+        if seen != text:
+            raise ScenarioFailure(f"summary text: expected {text!r}, saw {seen!r}")
+        self.close_box()
+
+    def expect_exit(self, after, status=0, timeout=5.0):
+        """The program ends by itself, soon after `after` was done, with `status`."""
+        seen = self.run.wait_exit(timeout)
+        if seen != status:
+            raise ScenarioFailure(f"expected exit status {status}, saw {seen}{self.run.log_note()}")
+        self.ctx.note(f"ended {self.ctx.since(after):.2f} s after {after}")
+
+    def select(self, service, coupon):
+        if service != "Makeover":
+            self.click(SERVICES[service])
+        if coupon != "None":
+            self.click(COUPONS[coupon])
+        self.see_selection(SERVICES[service], COUPONS[coupon])
+
+
+# --------------------------------------------------------------------------
+# The window as it opens
+
+
+# The display's DPI, and how much larger than at 96 dpi the client area must be.
+DISPLAYS = [(96, 1.0), (144, 1.5)]
+
+
+for dpi_row, scale_row in DISPLAYS:
+    @scenario(f"opening_state[{dpi_row} dpi]")
+    def opening_state(ctx, dpi=dpi_row, scale=scale_row):
+        _opening_state(ctx, dpi, scale)
+
+
+def _opening_state(ctx, dpi, scale):
+    user = Operator(ctx, dpi=dpi if dpi != 96 else None)
+    snapshot = user.see(lambda s: s.focused() == "optMakeover" and s.active() == "window",
+                        "focus on optMakeover at opening, the window active")
+    layout = user.run.ask("layout")
+    problems = []
+    window = snapshot.window
+    if window["title"] != "Tarnwick":
+        problems.append(f"title {window['title']!r}")
+    # The client area: 432x272 at 96 dpi and as much larger as the display's
+    # DPI is, or every length grown by one factor more.
+    left, top, right, bottom = window["client"]
+    width, height = right - left, bottom - top
+    # 15 twips a pixel at 96 dpi.
+    layout_width, layout_height = (twips / 15 for twips in layout["client"])
+    factor = width / layout_width
+    if factor < scale - 1 / layout_width or abs(height - layout_height * factor) > 1:
+        problems.append(f"client area {width}x{height} at {dpi} dpi, not {layout_width}x{layout_height} "
+                        f"grown by {scale} or by one factor more")
+    elif factor != 1:
+        ctx.note(f"client area {width}x{height}: grown by {factor:.3f}")
+    if window["sizing_border"] or window["maximize_box"]:
+        problems.append(f"resizable: sizing border {window['sizing_border']}, maximize box {window['maximize_box']}")
+
+    # Every control of the layout, a direct child where the layout puts it.
+    grown = []
+    missing = sorted(set(CAPTIONS) - set(snapshot.controls))
+    if missing:
+        problems.append(f"controls missing: {missing}")
+    if snapshot.data["strangers"]:
+        problems.append(f"children that are not in the layout: {snapshot.data['strangers']}")
+    for name, control in snapshot.controls.items():
+        expected_kind = ("group" if name in FRAMES else "static" if name in STATICS
+                         else ("push", "default-push") if name in BUTTONS else ("auto-radio", "radio"))
+        if control["kind"] not in (expected_kind if isinstance(expected_kind, tuple) else (expected_kind,)):
+            problems.append(f"{name} is a {control['class']} {control['kind']}, not {expected_kind}")
+        if control["text"] != CAPTIONS[name]:
+            problems.append(f"{name} shows {control['text']!r}, not {CAPTIONS[name]!r}")
+        if not control["visible"] or not control["enabled"]:
+            problems.append(f"{name}: visible {control['visible']}, enabled {control['enabled']}")
+        # Where the layout puts it; a caption too wide for its font may widen
+        # or heighten a control, never move it, and it stays in its container.
+        place = [edge - origin for edge, origin in zip(control["rect"], (left, top, left, top))]
+        wanted = [round(edge * factor / 15) for edge in layout["controls"][name]]
+        if (abs(place[0] - wanted[0]) > 1 or abs(place[1] - wanted[1]) > 1
+                or place[2] < wanted[2] - 1 or place[3] < wanted[3] - 1):
+            problems.append(f"{name} at {place} in the client area, not at {wanted}")
+        container = snapshot.controls.get(CONTAINERS.get(name), {}).get("rect", window["client"])
+        if not (container[0] <= control["rect"][0] and container[1] <= control["rect"][1]
+                and control["rect"][2] <= container[2] and control["rect"][3] <= container[3]):
+            problems.append(f"{name} at {control['rect']} on the screen reaches out of "
+                            f"{CONTAINERS.get(name, 'the client area')} at {container}")
+        if [place[2] - place[0], place[3] - place[1]] != [wanted[2] - wanted[0], wanted[3] - wanted[1]]:
+            grown.append(f"{name} {wanted[2] - wanted[0]}x{wanted[3] - wanted[1]}"
+                         f"->{place[2] - place[0]}x{place[3] - place[1]}")
+    if snapshot.controls.get("cmdCalculate", {}).get("id") != 1 or snapshot.controls.get("cmdClear", {}).get("id") != 2:
+        problems.append("Calculate and Clear are not IDOK and IDCANCEL")
+
+    if snapshot.checked() != OPENING:
+        problems.append(f"selected {snapshot.checked()}")
+    if snapshot.labels() != NO_LABELS:
+        problems.append(f"amount labels {snapshot.labels()}")
+    if snapshot.boxes:
+        problems.append("a box is open")
+    if grown:
+        ctx.note("sized to their captions: " + ", ".join(grown))
+    if problems:
+        raise ScenarioFailure("at opening: " + "; ".join(problems) + "\n" + snapshot.describe())
+    ctx.note(f"window up {user.run.start_seconds:.2f} s after wine started the program")
+
+
+# --------------------------------------------------------------------------
+# The prices, by mouse
+
+
+PRICE_ROWS = [(service, coupon) for service in SERVICES for coupon in COUPONS]
+
+
+@scenario("prices_by_mouse")
+def prices_by_mouse(ctx):
+    user = Operator(ctx)
+    rows = RowFailures()
+    for service, coupon in PRICE_ROWS:
+        def check(service=service, coupon=coupon):
+            # Clicked every time, so that each row stands on its own.
+            user.click(SERVICES[service])
+            user.click(COUPONS[coupon])
+            user.see_selection(SERVICES[service], COUPONS[coupon])
+            user.click("cmdCalculate")
+            user.see_labels(usd(PRICES[service]), usd(total_due(service, coupon)))
+        rows.row(f"{service}, {coupon}", check)
+    rows.report(len(PRICE_ROWS))
+
+
+# --------------------------------------------------------------------------
+# The keyboard: Tab, arrows, Esc, Enter, access keys
+
+
+TAB_CYCLES = [
+    # (case, clicks before the walk, the focus stops from the first one round to it again)
+    ("opening selections", [],
+     ["optMakeover", "cmdCalculate", "cmdClear", "cmdPrint", "cmdExit", "optNone", "cmdNext", "cmdSummary",
+      "optMakeover"]),
+    ("10% coupon", ["opt10Percent", "optMakeover"],
+     ["optMakeover", "opt10Percent", "cmdCalculate", "cmdClear", "cmdPrint", "cmdExit", "cmdNext", "cmdSummary",
+      "optMakeover"]),
+    ("Hair Styling and 20%", ["opt20Percent", "optHairStyling"],
+     ["optHairStyling", "opt20Percent", "cmdCalculate", "cmdClear", "cmdPrint", "cmdExit", "cmdNext",
+      "cmdSummary", "optHairStyling"]),
+]
+
+
+@scenario("tab_cycles")
+def tab_cycles(ctx):
+    user = Operator(ctx)
+    rows = RowFailures()
+    for case, clicks, stops in TAB_CYCLES:
+        def check(clicks=clicks, stops=stops):
+            for name in clicks:
+                user.click(name)
+            user.see_focus(stops[0])
+            for direction, sequence in (("Tab", stops), ("shift+Tab", stops[::-1])):
+                for step, name in enumerate(sequence[1:], 1):
+                    user.key(direction)
+                    user.see(lambda s, n=name: s.focused() == n,
+                             f"{direction} #{step} from {sequence[step - 1]!r} to land on {name!r}")
+        rows.row(case, check)
+    rows.report(len(TAB_CYCLES))
+
+
+ARROWS = [
+    # (option clicked first, key, selection afterwards, focus afterwards)
+    ("optMakeover", "Down", ["optHairStyling", "optNone"], "optHairStyling"),
+    ("optHairStyling", "Up", ["optMakeover", "optNone"], "optMakeover"),
+    ("optManicure", "Down", ["optPermanentMakeup", "optNone"], "optPermanentMakeup"),
+    ("optNone", "Down", ["optMakeover", "opt10Percent"], "opt10Percent"),
+    ("opt10Percent", "Down", ["optMakeover", "opt20Percent"], "opt20Percent"),
+    ("opt20Percent", "Up", ["optMakeover", "opt10Percent"], "opt10Percent"),
+]
+
+
+@scenario("arrow_keys_within_a_group")
+def arrow_keys(ctx):
+    user = Operator(ctx)
+    rows = RowFailures()
+    for start, key, selection, focus in ARROWS:
+        def check(start=start, key=key, selection=selection, focus=focus):
+            user.key("Escape")
+            user.see_cleared()
+            user.click(start)
+            user.see(lambda s: s.focused() == start and start in s.checked(), f"{start} clicked")
+            user.key(key)
+            user.see(lambda s: s.checked() == sorted(selection) and s.focused() == focus,
+                     f"{key}: {selection} selected, focus on {focus!r}")
+        rows.row(f"{key} from {start}", check)
+    rows.report(len(ARROWS))
+
+
+ESCAPE_FROM = ["optHairStyling", "opt20Percent", "cmdCalculate", "cmdNext", "cmdClear", "cmdPrint", "cmdSummary",
+               "cmdExit"]
+
+
+@scenario("escape_clears_from_every_focus")
+def escape_from_everywhere(ctx):
+    user = Operator(ctx)
+    rows = RowFailures()
+    for place in ESCAPE_FROM:
+        def check(place=place):
+            user.click("optHairStyling")
+            user.key("alt+2")
+            user.see_selection("optHairStyling", "opt20Percent")
+            user.key("Return")
+            user.see_labels("$60.00", "$48.00")
+            if place.startswith("opt"):
+                user.click(place)
+            else:
+                user.focus_by_tab(place)
+            user.see_focus(place)
+            user.key("Escape")
+            user.see_cleared()
+            user.barrier()
+        rows.row(f"Esc on {place}", check)
+    rows.report(len(ESCAPE_FROM))
+    # Esc presses Clear only: nobody was counted.
+    user.expect_summary(summary_text(0, "$0.00"))
+
+
+@dataclass
+class EnterCase:
+    case: str
+    prepare: list            # ("click", name) / ("key", key, selection it makes) / ("tab", name)
+    check: object            # what must follow Enter, given the operator
+    focus_after: str = None  # where Enter leaves the focus, if it stays put
+
+
+def _calculated(service, coupon):
+    return lambda user: user.see_labels(usd(PRICES[service]), usd(total_due(service, coupon)))
+
+
+def _summary_by_enter(user):
+    text = user.open_summary(how=None)
+    if text != summary_text(0, "$0.00"):
+        raise ScenarioFailure(f"the box Enter opened says {text!r}")
+    user.close_box()
+
+
+ENTER_CASES = [
+    EnterCase("Makeover option at opening", [], _calculated("Makeover", "None"), "optMakeover"),
+    EnterCase("20% option", [("key", "alt+2", ["optMakeover", "opt20Percent"])], _calculated("Makeover", "20%"),
+              "opt20Percent"),
+    EnterCase("Hair Styling option, clicked", [("click", "optHairStyling")], _calculated("Hair Styling", "None"),
+              "optHairStyling"),
+    EnterCase("None option", [("click", "optManicure"), ("tab", "optNone")], _calculated("Manicure", "None"),
+              "optNone"),
+    EnterCase("Calculate", [("click", "optPermanentMakeup"), ("click", "opt10Percent"), ("tab", "cmdCalculate")],
+              _calculated("Permanent Makeup", "10%"), "cmdCalculate"),
+    EnterCase("Clear, after Calculate", [("key", "Return", OPENING), ("tab", "cmdClear")],
+              lambda user: user.see_cleared()),
+    EnterCase("Next Patron", [("click", "optHairStyling"), ("tab", "cmdNext")],
+              lambda user: (user.see_cleared(), user.expect_summary(summary_text(1, "$60.00")))),
+    EnterCase("Summary", [("tab", "cmdSummary")], _summary_by_enter),
+]
+
+for enter_case in ENTER_CASES:
+    @scenario(f"enter_key[{enter_case.case}]")
+    def enter_key(ctx, case=enter_case):
+        user = Operator(ctx)
+        for action, what, *selection in case.prepare:
+            if action == "click":
+                user.click(what)
+            elif action == "key":
+                user.key(what)
+                user.see_selection(*selection[0])
+            else:
+                user.focus_by_tab(what)
+        user.key("Return")
+        case.check(user)
+        if case.focus_after:
+            user.see_focus(case.focus_after)
+        # Enter must not have closed the window.
+        user.barrier()
+
+
+SHARED_LETTERS = [
+    # (letter, the focus before, the focus after: the next of the two after the focus)
+    ("c", "optMakeover", "optManicure"), ("c", "optManicure", "cmdCalculate"), ("c", "cmdCalculate", "optManicure"),
+    ("n", "optMakeover", "optNone"), ("n", "optNone", "cmdNext"), ("n", "cmdNext", "optNone"),
+    ("p", "optMakeover", "optPermanentMakeup"), ("p", "optPermanentMakeup", "cmdPrint"),
+    ("p", "cmdExit", "optPermanentMakeup"),
+    ("s", "optMakeover", "optHairStyling"), ("s", "optHairStyling", "cmdSummary"),
+    ("s", "cmdSummary", "optHairStyling"),
+]
+
+
+@scenario("access_keys")
+def access_keys(ctx):
+    user = Operator(ctx)
+    user.click("optHairStyling")
+    user.key("Return")
+    user.see_labels("$60.00", "$60.00")
+    rows = RowFailures()
+    steps = [
+        # key, selection afterwards, focus afterwards
+        ("alt+1", ["optHairStyling", "opt10Percent"], "opt10Percent"),
+        ("alt+2", ["optHairStyling", "opt20Percent"], "opt20Percent"),
+        ("alt+m", ["optMakeover", "opt20Percent"], "optMakeover"),
+        ("Down", ["optHairStyling", "opt20Percent"], "optHairStyling"),
+        ("alt+m", ["optMakeover", "opt20Percent"], "optMakeover"),
+    ]
+    for key, selection, focus in steps:
+        rows.row(key, lambda key=key, selection=selection, focus=focus: (
+            user.key(key),
+            user.see(lambda s: s.checked() == sorted(selection) and s.focused() == focus,
+                     f"{key}: {selection} selected, focus on {focus!r}")))
+    # Selecting an option calculates nothing: the labels still show Hair Styling.
+    rows.row("no calculation by selecting", lambda: user.see_labels("$60.00", "$60.00"))
+    rows.row("Enter after the access keys", lambda: (user.key("Return"), user.see_labels("$125.00", "$100.00")))
+    rows.row("alt+l", lambda: (user.click("optManicure"), user.see_selection("optManicure", "opt20Percent"),
+                               user.key("alt+l"), user.see_cleared()))
+
+    def reach(start):
+        # Esc leaves the focus on Calculate; Shift+Tab from there is Makeover.
+        user.key("Escape")
+        user.see_cleared()
+        if start == "optMakeover":
+            user.key("shift+Tab")
+        elif start != "cmdCalculate":
+            user.focus_by_tab(start)
+        user.see_focus(start)
+
+    for letter, start, after in SHARED_LETTERS:
+        def check(letter=letter, start=start, after=after):
+            snapshot = user.run.snapshot()
+            if snapshot.focused() != start:
+                reach(start)
+            user.key(f"alt+{letter}")
+            seen = user.see(lambda s: s.focused() == after, f"alt+{letter} from {start} to move the focus to {after}")
+            # It presses nothing and selects nothing.
+            seen = user.see(lambda s: s.focused() == after and not s.pushed(), "no button held down")
+            if seen.checked() != OPENING or seen.labels() != NO_LABELS or seen.boxes:
+                raise ScenarioFailure(f"alt+{letter} did more than move the focus\n{seen.describe()}")
+        rows.row(f"alt+{letter} from {start}", check, recover=lambda: reach("optMakeover"))
+    rows.report(len(steps) + 3 + len(SHARED_LETTERS))
+    # The shared letters pressed nothing: nobody was counted. (Esc first: Tab
+    # away from an option that is not selected comes back to the selected one.)
+    user.key("Escape")
+    user.see_cleared()
+    user.expect_summary(summary_text(0, "$0.00"))
+
+
+# --------------------------------------------------------------------------
+# Next Patron and Summary
+
+
+@scenario("next_patron_recalculates_counts_and_clears")
+def next_patron(ctx):
+    user = Operator(ctx)
+    # On a fresh window Next Patron counts the Makeover it calculates.
+    user.click("cmdNext")
+    user.see_cleared()
+    user.key("alt+1")
+    user.see_selection("optMakeover", "opt10Percent")
+    user.key("Return")
+    user.see_labels("$125.00", "$112.50")
+    user.click("optManicure")
+    user.see_selection("optManicure", "opt10Percent")
+    # Counted at the selection as it is now, not at the stale labels.
+    user.click("cmdNext")
+    user.see_cleared()
+    user.expect_summary(summary_text(2, usd(Decimal("125") + Decimal("31.50"))))
+
+
+@scenario("summary_box")
+def summary_box(ctx):
+    user = Operator(ctx)
+    text = user.open_summary()
+    if text != summary_text(0, "$0.00"):
+        raise ScenarioFailure(f"summary on a fresh window: {text!r}")
+    # Modal: a click on the window under the box does nothing.
+    user.click("cmdCalculate")
+    user.see(lambda s: len(s.boxes) == 1, "the box still open after a click on the window")
+    user.close_box()
+    user.see(lambda s: s.labels() == NO_LABELS, "the labels still empty: the click under the box did nothing")
+
+    # Summary counts a calculated patron not yet counted, and only once.
+    user.click("optHairStyling")
+    user.key("alt+2")
+    user.see_selection("optHairStyling", "opt20Percent")
+    user.key("Return")
+    user.see_labels("$60.00", "$48.00")
+    text = user.open_summary()
+    if text != summary_text(1, "$48.00"):
+        raise ScenarioFailure(f"summary after Calculate: {text!r}")
+    under = user.run.snapshot()
+    if under.labels() != NO_LABELS or under.checked() != OPENING:
+        raise ScenarioFailure("the window was not cleared under the box\n" + under.describe())
+    user.close_box()
+    user.see_cleared()
+    user.expect_summary(summary_text(1, "$48.00"), how="Return")
+    user.expect_summary(summary_text(1, "$48.00"), how="space")
+
+
+# --------------------------------------------------------------------------
+# Ending the program
+
+
+def _exit_by_click(user):
+    user.click("cmdNext")
+    user.see_cleared()
+    user.key("Return")
+    user.see_labels("$125.00", "$125.00")
+    user.ctx.mark("the click")
+    user.click("cmdExit")
+
+
+def _exit_by_enter(user):
+    user.click("optManicure")
+    user.key("Return")
+    user.see_labels("$35.00", "$35.00")
+    user.focus_by_tab("cmdExit")
+    user.ctx.mark("Enter")
+    user.key("Return")
+
+
+def _exit_by_alt_x(user):
+    user.click("cmdNext")
+    user.see_cleared()
+    user.ctx.mark("Alt+X")
+    user.key("alt+x")
+
+
+def _exit_by_close_box(user):
+    left, top, right, bottom = user.run.ask("closebox")["rect"]
+    user.ctx.mark("the click")
+    user.run.click_at((left + right) // 2, (top + bottom) // 2)
+
+
+def _exit_by_wm_close(user):
+    user.click("cmdNext")
+    user.see_cleared()
+    user.ctx.mark("WM_CLOSE")
+    user.run.ask("close")
+
+
+CLOSINGS = [
+    ("Exit clicked, patrons counted", _exit_by_click),
+    ("Enter on Exit", _exit_by_enter),
+    ("Alt+X", _exit_by_alt_x),
+    ("title bar close box clicked", _exit_by_close_box),
+    ("WM_CLOSE", _exit_by_wm_close),
+]
+
+for closing_case, closing_action in CLOSINGS:
+    @scenario(f"ends_at_once[{closing_case}]")
+    def ends_at_once(ctx, action=closing_action):
+        user = Operator(ctx)
+        action(user)
+        # A box would be modal and keep the program alive: it must end by itself.
+        user.expect_exit(ctx.last_mark, 0)
+
+
+# --------------------------------------------------------------------------
+# The tally at its limit
+
+# Patrons by BM_CLICK before the one that overflows: real X clicks would take
+# an hour, so the driver sends them, each handled before the next.
+COUNTED = 32767
+# A count that cannot be made changes neither the count nor the takings.
+TAKINGS_AT_LIMIT = usd(PRICES["Makeover"] * COUNTED)
+
+
+@scenario("patron_32768_overflows_and_the_program_goes_on", long=True)
+def overflow(ctx):
+    user = Operator(ctx)
+    # Bound by the program's own time for Next Patron: 3 to 12 ms a click under Wine.
+    seconds = user.bm_click(["cmdNext"], COUNTED, timeout=480)
+    ctx.note(f"{COUNTED} BM_CLICKs in {seconds:.1f} s")
+    user.see_cleared()
+    # The 32768th patron by a real click.
+    user.click("cmdNext")
+    snapshot, box = user.open_box("Tarnwick", how=None)
+    if snapshot.box_text(box) != "Overflow":
+        raise ScenarioFailure(f"the error box says {snapshot.box_text(box)!r}, not 'Overflow'\n"
+                              + snapshot.describe())
+    user.see_icon("error")
+    user.close_box()
+    after = user.run.snapshot()
+    ctx.note(f"after the error: labels {after.labels()}, focus {after.focused()}")
+    user.barrier()
+    user.key("alt+l")
+    user.see_cleared()
+    user.expect_summary(summary_text(COUNTED, TAKINGS_AT_LIMIT))
+    ctx.mark("Alt+X")
+    user.key("alt+x")
+    user.expect_exit("Alt+X", 0)
+
+
+# --------------------------------------------------------------------------
+# Regions
+
+
+@dataclass
+class Region:
+    case: str
+    env: dict
+    locale: str                # the Windows user locale Wine must make of env
+    shape: str                 # a pattern the reference's summary total must match
+    makeovers: int = 10        # counted by BM_CLICK before the last patron
+    settings: tuple = ()       # the user's own region settings, made before the program starts
+
+
+REGIONS = [
+    Region("en-US", {"LANG": "en_US.UTF-8"}, "en-US", r"^\$1,298\.00$"),
+    Region("de-DE", {"LANG": "de_DE.UTF-8"}, "de-DE", r"^1\.298,00\s€$"),
+    # LC_ALL, not LANG, names the region here: Wine takes it from LC_MESSAGES.
+    Region("fr-FR by LC_ALL", {"LANG": "en_US.UTF-8", "LC_ALL": "fr_FR.UTF-8"}, "fr-FR",
+           r"^1[\u00a0\u202f]298,00[\u00a0\u202f ]€$"),
+    Region("ja-JP no decimals", {"LANG": "ja_JP.UTF-8"}, "ja-JP", r"^[¥￥]1,298$"),
+    # Wine 8 gives en-IN western grouping; the user's own setting makes it
+    # Indian, as Windows has it, and shows the program reads the user's settings.
+    Region("en-IN Indian grouping", {"LANG": "en_IN"}, "en-IN", r"^₹1,00,048\.00$", makeovers=800,
+           settings=(("sMonGrouping", "3;2;0"),)),
+    Region("ar-SA right to left", {"LANG": "ar_SA.UTF-8"}, "ar-SA", r"^1,298\.00\s?ر\.س\.\u200f?$"),
+    Region("de-CH apostrophe grouping", {"LANG": "de_CH.UTF-8"}, "de-CH", r"^1[’']298\.00\sCHF$"),
+]
+
+for region_row in REGIONS:
+    @scenario(f"region[{region_row.case}]")
+    def region_money(ctx, region=region_row):
+        user = Operator(ctx, env=region.env, region=region.settings)
+        seen = user.run.ask("region")
+        if seen["user_locale"] != region.locale:
+            raise SetupError(f"Wine made the user locale {seen['user_locale']!r} of {region.env}, "
+                             f"not {region.locale!r}")
+        last_total = total_due("Hair Styling", "20%")
+        grand_total = PRICES["Makeover"] * region.makeovers + last_total
+        # Windows' own text for the amounts, with the labels at two decimals and
+        # the summary at the region's own.
+        price_text, total_text = user.run.ask(f"money 2 {PRICES['Hair Styling']} {last_total}")["texts"]
+        summary_total = user.run.ask(f"money region {grand_total}")["texts"][0]
+        if not re.search(region.shape, summary_total):
+            raise SetupError(f"Windows writes {summary_total!r} under {region.locale}, "
+                             f"which does not match {region.shape!r}")
+        # The Makeovers by BM_CLICK: Next Patron leaves Makeover and None selected.
+        user.bm_click(["cmdNext"], region.makeovers)
+        user.see_cleared()
+        user.click("optHairStyling")
+        user.click("opt20Percent")
+        user.see_selection("optHairStyling", "opt20Percent")
+        user.key("Return")
+        user.see_labels(price_text, total_text)
+        # Summary counts the calculated patron, at the region's own decimals.
+        text = user.open_summary()
+        wanted = summary_text(region.makeovers + 1, summary_total)
+        if text != wanted:
+            raise ScenarioFailure(f"summary under {region.locale}: expected {wanted!r}, saw {text!r}")
+        user.close_box()
+        user.see_cleared()
+        ctx.note(f"{summary_total!r}")
+
+
+# --------------------------------------------------------------------------
+# Printing. The run is under with-private-cups: its queue is the default
+# printer of a program started with CUPS_SERVER, and Wine reads CUPS's
+# printers as Windows' own.
+
+
+def _print_server_env():
+    if not os.environ.get("TARNWICK_PRINT_QUEUE") or not os.environ.get("TARNWICK_PRINT_OUTDIR"):
+        raise SetupError("not running under with-private-cups with a printer")
+    return {"CUPS_SERVER": os.environ["CUPS_SERVER"], "CUPS_SERVERROOT": os.environ.get("CUPS_SERVERROOT", "")}
+
+
+@scenario("print_form_to_the_default_printer")
+def print_to_pdf(ctx):
+    user = Operator(ctx, env=_print_server_env())
+    user.select("Hair Styling", "10%")
+    user.click("cmdCalculate")
+    user.see_labels("$60.00", "$54.00")
+    ctx.mark("the click on Print Form")
+    user.click("cmdPrint")
+    outdir = os.environ["TARNWICK_PRINT_OUTDIR"]
+    pdf = linux._run([os.path.join(linux.PRINT_HELPERS, "wait-for-pdf"), outdir, "60"], timeout=90)
+    pdf = pdf.strip().splitlines()[-1]
+    queued = ctx.since("the click on Print Form")
+    # Printing changed nothing on the window and asked nothing.
+    user.see(lambda s: not s.boxes and s.labels() == ("$60.00", "$54.00")
+             and s.checked() == sorted(["optHairStyling", "opt10Percent"]), "the window unchanged after printing")
+    size = linux.check_page_is_sharp(pdf)
+
+    # At the screen's 96 dpi the ink on the page is the window's 432 x 272
+    # pixels, at the printable area's top left.
+    left, top = linux.printable_top_left(pdf)
+    at = (round(left * 96 / 72), round(top * 96 / 72))
+    page = os.path.join(ctx.worker.scratch("print"), "page")
+    linux._run(["pdftoppm", "-r", "96", "-png", "-singlefile", pdf, page])
+    width, height, x, y = (int(v) for v in re.findall(r"-?\d+", linux._run(
+        ["convert", page + ".png", "-trim", "-format", "%w %h %X %Y", "info:"])))
+    ctx.note(f"PDF {size} bytes, out of the queue {queued:.2f} s after the click, ink {width}x{height} at {x},{y}")
+    if abs(width - 432) > 1 or abs(height - 272) > 1 or abs(x - at[0]) > 1 or abs(y - at[1]) > 1:
+        raise ScenarioFailure(f"the page's ink is {width}x{height} at {x},{y}; the window is 432x272, "
+                              f"and the printable area starts at {at[0]},{at[1]} (page in {page}.png)")
+    user.expect_summary(summary_text(1, "$54.00"))
+
+
+@scenario("print_form_without_a_print_server")
+def print_without_server(ctx):
+    # No scheduler answers on this socket: Windows then has no default printer.
+    user = Operator(ctx, env={"CUPS_SERVER": os.path.join(ctx.worker.scratch("no-print-server"), "cups.sock")})
+    user.click("cmdNext")
+    user.see_cleared()
+    user.click("optHairStyling")
+    user.key("Return")
+    user.see_labels("$60.00", "$60.00")
+    user.click("cmdPrint")
+    snapshot, box = user.open_box("Tarnwick", how=None)
+    text = snapshot.box_text(box)
+    if not text.startswith("Print Form failed: "):
+        raise ScenarioFailure(f"the error box says {text!r}, not 'Print Form failed: ...'")
+    user.see_icon("error")
+    ctx.note(f"error box: {text!r}")
+    user.close_box()
+    # The program goes on with the window as it was and the tally intact.
+    user.see_labels("$60.00", "$60.00")
+    user.barrier()
+    user.expect_summary(summary_text(2, "$185.00"))
