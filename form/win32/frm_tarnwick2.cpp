@@ -2,6 +2,7 @@
 
 #include "form/layout_fitting.h"
 #include "form/win32/control_ids.h"
+#include "form/win32/resource_ids.h"
 #include "form/win32/utf16.h"
 #include "logic/run_time_error.h"
 
@@ -38,6 +39,10 @@ void registerWindowClass(HINSTANCE instance, WNDPROC procedure)
     windowClassInfo.cbWndExtra = DLGWINDOWEXTRA;
     windowClassInfo.hInstance = instance;
     windowClassInfo.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    // The program's icon, where the program carries one (it is absent from test programs).
+    windowClassInfo.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(TARNWICK_ICON));
+    windowClassInfo.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(TARNWICK_ICON), IMAGE_ICON,
+        GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     windowClassInfo.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_3DFACE + 1); // NOLINT(performance-no-int-to-ptr)
     windowClassInfo.lpszClassName = windowClass;
     if (!RegisterClassExW(&windowClassInfo))
@@ -69,6 +74,12 @@ DWORD controlStyle(LayoutRow row)
 const wchar_t* controlClass(ControlKind kind)
 {
     return kind == ControlKind::Label ? L"STATIC" : L"BUTTON";
+}
+
+// Win32 hands pointers over in a message's integer parameters.
+template <class Target> Target* pointerIn(LPARAM parameter)
+{
+    return reinterpret_cast<Target*>(parameter); // NOLINT(performance-no-int-to-ptr)
 }
 
 std::optional<LayoutRow> containerRow(const ControlEntry& entry)
@@ -256,9 +267,13 @@ void frmTarnwick2::selectOption(std::string_view name)
     const std::optional<LayoutRow> row = rowNamed(name);
     if (!row || formLayout[*row].kind != ControlKind::OptionButton)
         throw RunTimeError::platformFailure("Selecting an option", "the window has no option " + std::string(name));
+    // Only the options whose state changes are told: each change repaints its button.
     const auto [first, last] = optionGroup(*row);
-    if (!CheckRadioButton(window_, controlId(first), controlId(last), controlId(*row)))
-        fail("Selecting an option");
+    for (LayoutRow option = first; option <= last; ++option) {
+        const bool wanted = option == *row;
+        if (isChecked(option) != wanted)
+            SendMessageW(controls_[option], BM_SETCHECK, wanted ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
 }
 
 std::optional<LayoutRow> frmTarnwick2::focusedRow() const
@@ -326,11 +341,11 @@ void frmTarnwick2::onCommand(int id, int notification)
 LRESULT CALLBACK frmTarnwick2::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        auto* created = reinterpret_cast<frmTarnwick2*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* created = static_cast<frmTarnwick2*>(pointerIn<CREATESTRUCTW>(lParam)->lpCreateParams);
         created->window_ = window;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
     }
-    auto* form = reinterpret_cast<frmTarnwick2*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* form = pointerIn<frmTarnwick2>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!form)
         return DefDlgProcW(window, message, wParam, lParam);
     return form->handleMessage(message, wParam, lParam);
@@ -344,7 +359,7 @@ LRESULT frmTarnwick2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DPICHANGED:
         // Moved to a display of another DPI, or the display's own changed.
-        applyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        applyDpi(HIWORD(wParam), pointerIn<const RECT>(lParam));
         return 0;
     case WM_CLOSE:
         // Closing from the frame ends the program, with no handler run (the
