@@ -50,7 +50,7 @@ std::vector<std::wstring> systemLocales()
     std::vector<std::wstring> names;
     EnumSystemLocalesEx(
         [](LPWSTR name, DWORD, LPARAM list) {
-            reinterpret_cast<std::vector<std::wstring>*>(list)->push_back(name);
+            reinterpret_cast<std::vector<std::wstring>*>(list)->push_back(name); // NOLINT(performance-no-int-to-ptr)
             return TRUE;
         },
         LOCALE_ALL, reinterpret_cast<LPARAM>(&names), nullptr);

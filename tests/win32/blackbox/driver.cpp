@@ -265,7 +265,7 @@ std::vector<HWND> childrenOf(HWND parent, bool directOnly)
     EnumChildWindows(
         parent,
         [](HWND child, LPARAM data) -> BOOL {
-            auto& w = *reinterpret_cast<Walk*>(data);
+            auto& w = *reinterpret_cast<Walk*>(data); // NOLINT(performance-no-int-to-ptr)
             if (!w.directOnly || GetAncestor(child, GA_PARENT) == w.parent)
                 w.found.push_back(child);
             return TRUE;
@@ -400,7 +400,7 @@ std::vector<HWND> boxesOf(DWORD process)
     } walk{process, {}};
     EnumWindows(
         [](HWND window, LPARAM data) -> BOOL {
-            auto& w = *reinterpret_cast<Walk*>(data);
+            auto& w = *reinterpret_cast<Walk*>(data); // NOLINT(performance-no-int-to-ptr)
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             if (owner == w.process && IsWindowVisible(window) && sameClass(window, L"#32770"))
