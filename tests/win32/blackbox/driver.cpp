@@ -22,6 +22,7 @@
 
 #include "form/form_layout.h"
 #include "form/win32/control_ids.h"
+#include "form/win32/utf16.h"
 
 #include <windows.h>
 
@@ -40,31 +41,9 @@ namespace {
 
 using tarnwick::formLayout;
 
-// Our own conversions: the driver must build even when the program's
-// libraries do not yet.
-std::string utf8(std::wstring_view text)
-{
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
-    if (needed > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
-    return result;
-}
-
-std::wstring utf16(std::string_view text)
-{
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(needed > 0 ? needed : 0), L'\0');
-    if (needed > 0)
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), needed);
-    return result;
-}
+// The program's own conversions between UTF-16 and UTF-8.
+using tarnwick::toUtf16;
+using tarnwick::toUtf8;
 
 // A JSON object written as it goes; values are UTF-8.
 class Json {
@@ -83,7 +62,7 @@ public:
         string(text);
         return *this;
     }
-    Json& value(const std::wstring& text) { return value(utf8(text)); }
+    Json& value(const std::wstring& text) { return value(toUtf8(text)); }
     Json& value(const char* text) { return value(std::string_view(text)); }
     Json& value(bool flag)
     {
@@ -246,7 +225,7 @@ RECT clientRectOnScreen(HWND window)
 HWND findMain()
 {
     // The error box shares the window's title; the window is the one nobody owns.
-    static const std::wstring caption = utf16(tarnwick::windowEntry.caption);
+    static const std::wstring caption = toUtf16(tarnwick::windowEntry.caption);
     HWND candidate = nullptr;
     while ((candidate = FindWindowExW(nullptr, candidate, nullptr, caption.c_str())) != nullptr) {
         if (!GetWindow(candidate, GW_OWNER))
@@ -703,7 +682,7 @@ void money(const std::vector<std::string>& words)
     json.open('{').key("ok").value(true).key("texts").open('[');
     for (std::size_t i = 2; i < words.size(); ++i) {
         wchar_t text[256] = {};
-        const std::wstring amount = utf16(words[i]);
+        const std::wstring amount = toUtf16(words[i]);
         const int length = GetCurrencyFormatEx(LOCALE_NAME_USER_DEFAULT, 0, amount.c_str(), &format, text, 256);
         if (length <= 0)
             return fail("GetCurrencyFormatEx refused " + words[i]);
@@ -768,7 +747,7 @@ void setRegion(const std::vector<std::string>& words)
         return fail("usage: setregion NAME VALUE");
     for (const Setting& setting : settings) {
         if (setting.name == words[1]) {
-            if (!SetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, utf16(words[2]).c_str()))
+            if (!SetLocaleInfoW(LOCALE_USER_DEFAULT, setting.type, toUtf16(words[2]).c_str()))
                 return fail("SetLocaleInfoW refused " + words[1]);
             return region();
         }

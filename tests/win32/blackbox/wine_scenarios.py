@@ -23,9 +23,8 @@ from wine_harness import ScenarioFailure, SetupError
 SERVICES = {"Makeover": "optMakeover", "Hair Styling": "optHairStyling", "Manicure": "optManicure",
             "Permanent Makeup": "optPermanentMakeup"}
 COUPONS = {"None": "optNone", "10%": "opt10Percent", "20%": "opt20Percent"}
-PRICES = {"Makeover": Decimal("125"), "Hair Styling": Decimal("60"), "Manicure": Decimal("35"),
-          "Permanent Makeup": Decimal("200")}
-RATES = {"None": Decimal("0"), "10%": Decimal("0.1"), "20%": Decimal("0.2")}
+# The price list, the texts it gives in en-US and the summary's, as the Linux suite has them.
+PRICES, RATES, total_due, usd, summary_text = linux.PRICES, linux.RATES, linux.total_due, linux.usd, linux.summary_text
 OPENING = sorted(["optMakeover", "optNone"])
 NO_LABELS = ("", "")
 IDOK = 1
@@ -42,19 +41,6 @@ FRAMES = ["fraSevice", "fraCoupon"]
 CONTAINERS = {**{name: "fraSevice" for name in SERVICES.values()}, **{name: "fraCoupon" for name in COUPONS.values()}}
 BUTTONS = ["cmdCalculate", "cmdNext", "cmdClear", "cmdPrint", "cmdSummary", "cmdExit"]
 STATICS = ["Label1", "lblServicePrice", "Label2", "lblTotalDue"]
-
-
-def total_due(service, coupon):
-    return PRICES[service] - PRICES[service] * RATES[coupon]
-
-
-def usd(amount):
-    """An amount as en-US writes money."""
-    return f"${amount:,.2f}"
-
-
-def summary_text(count, total_text):
-    return f"Number of Clients: {count}\r\nTotal of Services: {total_text}"
 
 
 @dataclass
