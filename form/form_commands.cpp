@@ -1,11 +1,28 @@
 #include "form/form_commands.h"
 
+#include "form/form_layout.h"
 #include "logic/client_tally.h"
 #include "logic/patron_pricing.h"
 
 #include <exception>
+#include <string>
 
 namespace tarnwick {
+
+namespace {
+
+// "Individual Service Price: $60.00, Total Due: $54.00": each amount after
+// the caption that names it on the window.
+std::string spokenAmounts(const PatronPrice& patron)
+{
+    const auto spoken = [](AmountLabel label, const std::string& amount) {
+        return std::string(labelCaptionFor(controlName(label))) + " " + amount;
+    };
+    return spoken(AmountLabel::lblServicePrice, patron.servicePriceText) + ", "
+        + spoken(AmountLabel::lblTotalDue, patron.totalDueText);
+}
+
+} // namespace
 
 void FormCommands::cmdCalculate_Click()
 {
@@ -13,6 +30,7 @@ void FormCommands::cmdCalculate_Click()
     const PatronPrice patron = calculatePatron(isSelected, mcurTotalDue, platform_.moneyFormat());
     platform_.setLabelText(AmountLabel::lblServicePrice, patron.servicePriceText);
     platform_.setLabelText(AmountLabel::lblTotalDue, patron.totalDueText);
+    platform_.announce(spokenAmounts(patron));
 }
 
 void FormCommands::cmdClear_Click()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace tarnwick {
@@ -29,8 +31,9 @@ struct ControlEntry {
     int height;
     int tabPosition;
     ControlRole role = ControlRole::None;
-    // For screen readers: the row an amount label belongs to.
-    std::string_view accessibleDescription = {};
+    // For screen readers: the label whose caption names this control, as
+    // the caption before an amount says what the amount is.
+    std::string_view labelledBy = {};
 };
 
 struct WindowEntry {
@@ -65,10 +68,29 @@ inline constexpr std::array<ControlEntry, 19> formLayout{{
     {"cmdSummary",         ControlKind::CommandButton, "",           "&Summary",                  4913, 2775, 1215,  495, 18},
     {"cmdExit",            ControlKind::CommandButton, "",           "E&xit",                     4913, 3375, 1215,  495, 11},
     {"Label1",             ControlKind::Label,         "",           "Individual Service Price:",  600, 2295, 1815,  255, 12},
-    {"lblServicePrice",    ControlKind::Label,         "",           "",                          2700, 2295, 1215,  255, 14, ControlRole::AmountLabel, "Individual Service Price"},
+    {"lblServicePrice",    ControlKind::Label,         "",           "",                          2700, 2295, 1215,  255, 14, ControlRole::AmountLabel, "Label1"},
     {"Label2",             ControlKind::Label,         "",           "Total Due:",                 600, 2775, 1815,  255, 13},
-    {"lblTotalDue",        ControlKind::Label,         "",           "",                          2700, 2775, 1215,  255, 15, ControlRole::AmountLabel, "Total Due"},
+    {"lblTotalDue",        ControlKind::Label,         "",           "",                          2700, 2775, 1215,  255, 15, ControlRole::AmountLabel, "Label2"},
 }};
 // clang-format on
+
+constexpr std::optional<std::size_t> rowNamed(std::string_view name)
+{
+    for (std::size_t row = 0; row < formLayout.size(); ++row) {
+        if (formLayout[row].name == name)
+            return row;
+    }
+    return std::nullopt;
+}
+
+// The caption of the label that names `name` (see labelledBy); empty when none does.
+constexpr std::string_view labelCaptionFor(std::string_view name)
+{
+    const std::optional<std::size_t> row = rowNamed(name);
+    if (!row)
+        return {};
+    const std::optional<std::size_t> label = rowNamed(formLayout[*row].labelledBy);
+    return label ? formLayout[*label].caption : std::string_view{};
+}
 
 } // namespace tarnwick

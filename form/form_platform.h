@@ -49,6 +49,11 @@ public:
     virtual std::string labelText(AmountLabel label) const = 0;
     virtual void setLabelText(AmountLabel label, const std::string& text) = 0;
     virtual void focusCalculate() = 0;
+    // Tells a screen reader what a command has just shown, without moving the
+    // focus. The binding decides what reaches the reader: an announcement
+    // that the window has moved past by the time it could be heard (the
+    // amounts cleared again, a box opened) is dropped.
+    virtual void announce(const std::string& text) = 0;
     // An image of the window on the default printer, no dialog; returns once
     // the job is handed over.
     virtual void printForm() = 0;

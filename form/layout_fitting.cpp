@@ -20,22 +20,13 @@ PixelRect scaled(const PixelRect& rect, double factor)
         scaled(rect.left, factor), scaled(rect.top, factor), scaled(rect.width, factor), scaled(rect.height, factor)};
 }
 
-std::size_t rowOf(std::string_view name)
-{
-    for (std::size_t row = 0; row < formLayout.size(); ++row) {
-        if (formLayout[row].name == name)
-            return row;
-    }
-    return formLayout.size();
-}
-
 // How far the control may reach to the right: up to the nearest control of
 // its container level with it, or to the container's inner edge.
 int rightLimit(std::size_t row, const FittedLayout& layout, int frameInset)
 {
     const ControlEntry& entry = formLayout[row];
-    const std::size_t container = rowOf(entry.container);
-    int limit = container < formLayout.size() ? layout.controls[container].width - frameInset : layout.clientWidth;
+    const std::optional<std::size_t> container = rowNamed(entry.container);
+    int limit = container ? layout.controls[*container].width - frameInset : layout.clientWidth;
     const PixelRect& own = layout.controls[row];
     for (std::size_t other = 0; other < formLayout.size(); ++other) {
         if (other == row || formLayout[other].container != entry.container)

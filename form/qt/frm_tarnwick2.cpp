@@ -50,8 +50,9 @@ QWidget* makeControl(const ControlEntry& entry, QWidget* container)
     case ControlKind::Label: {
         auto* label = new QLabel(text(entry.caption), container);
         label->setTextFormat(Qt::PlainText);
-        if (!entry.accessibleDescription.empty())
-            label->setAccessibleDescription(text(entry.accessibleDescription));
+        // The row an amount belongs to, for screen readers: its caption, without the colon.
+        if (const std::string_view caption = labelCaptionFor(entry.name); !caption.empty())
+            label->setAccessibleDescription(text(caption.substr(0, caption.find(':'))));
         return label;
     }
     }

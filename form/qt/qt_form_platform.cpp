@@ -64,6 +64,11 @@ void QtFormPlatform::focusCalculate()
     child<QPushButton>(window_, "cmdCalculate").setFocus(Qt::OtherFocusReason);
 }
 
+void QtFormPlatform::announce(const std::string& /*text*/)
+{
+    // Not yet heard by screen readers.
+}
+
 void QtFormPlatform::printForm()
 {
     printWindowImage(window_);

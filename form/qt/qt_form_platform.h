@@ -22,6 +22,7 @@ public:
     std::string labelText(AmountLabel label) const override;
     void setLabelText(AmountLabel label, const std::string& text) override;
     void focusCalculate() override;
+    void announce(const std::string& text) override;
     void printForm() override;
     void showInformation(const std::string& title, const std::string& text) override;
     void reportRunTimeError(const std::string& message) override;

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <optional>
-#include <string_view>
 
 namespace tarnwick {
 
@@ -31,15 +30,6 @@ constexpr std::optional<std::size_t> rowOfControlId(int id)
 {
     for (std::size_t row = 0; row < formLayout.size(); ++row) {
         if (controlId(row) == id)
-            return row;
-    }
-    return std::nullopt;
-}
-
-constexpr std::optional<std::size_t> rowNamed(std::string_view name)
-{
-    for (std::size_t row = 0; row < formLayout.size(); ++row) {
-        if (formLayout[row].name == name)
             return row;
     }
     return std::nullopt;

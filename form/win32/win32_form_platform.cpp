@@ -64,6 +64,11 @@ void Win32FormPlatform::focusCalculate()
     window_.focusControl("cmdCalculate");
 }
 
+void Win32FormPlatform::announce(const std::string& /*text*/)
+{
+    // Not yet heard by screen readers.
+}
+
 void Win32FormPlatform::printForm()
 {
     printWindowImage(window_);

@@ -98,6 +98,12 @@ public:
         labels_[label] = QString::fromStdString(text);
     }
     void focusCalculate() override { ++focusCalculateCalls; }
+    // What was announced, with the two labels as they were at that moment.
+    void announce(const std::string& text) override
+    {
+        announcements << QStringList{
+            QString::fromStdString(text), label(AmountLabel::lblServicePrice), label(AmountLabel::lblTotalDue)};
+    }
     void printForm() override
     {
         switch (printFailure) {
@@ -155,6 +161,7 @@ public:
     {
         for (QStringList* record : {&questions, &selections, &labelWrites, &boxTitles, &boxTexts, &errors})
             record->clear();
+        announcements.clear();
         focusCalculateCalls = prints = endProgramCalls = 0;
     }
 
@@ -162,6 +169,7 @@ public:
     QStringList selections;
     QStringList labelWrites;
     int focusCalculateCalls = 0;
+    QList<QStringList> announcements;
     QStringList boxTitles;
     QStringList boxTexts;
     QStringList errors;
@@ -247,15 +255,18 @@ void FormCommandsTest::calculate_fills_both_labels_with_two_decimals_data()
     QTest::addColumn<QStringList>("selection");
     QTest::addColumn<QStringList>("labels");
     QTest::addColumn<qint64>("totalDue");
+    QTest::addColumn<QString>("spoken");
 
     QTest::newRow("Makeover, no coupon") << QStringList{"Makeover", "None"} << QStringList{"$125.00", "$125.00"}
-                                         << qint64{1'250'000};
+                                         << qint64{1'250'000}
+                                         << "Individual Service Price: $125.00, Total Due: $125.00";
     QTest::newRow("Makeover, 10%") << QStringList{"Makeover", "10%"} << QStringList{"$125.00", "$112.50"}
-                                   << qint64{1'125'000};
+                                   << qint64{1'125'000} << "Individual Service Price: $125.00, Total Due: $112.50";
     QTest::newRow("Hair Styling, 20%") << QStringList{"Hair Styling", "20%"} << QStringList{"$60.00", "$48.00"}
-                                       << qint64{480'000};
+                                       << qint64{480'000} << "Individual Service Price: $60.00, Total Due: $48.00";
     QTest::newRow("Permanent Makeup, 20%")
-        << QStringList{"Permanent Makeup", "20%"} << QStringList{"$200.00", "$160.00"} << qint64{1'600'000};
+        << QStringList{"Permanent Makeup", "20%"} << QStringList{"$200.00", "$160.00"} << qint64{1'600'000}
+        << "Individual Service Price: $200.00, Total Due: $160.00";
 }
 
 void FormCommandsTest::calculate_fills_both_labels_with_two_decimals()
@@ -263,6 +274,7 @@ void FormCommandsTest::calculate_fills_both_labels_with_two_decimals()
     QFETCH(QStringList, selection);
     QFETCH(QStringList, labels);
     QFETCH(qint64, totalDue);
+    QFETCH(QString, spoken);
 
     RecordingPlatform platform;
     FormCommands commands(platform);
@@ -271,6 +283,8 @@ void FormCommandsTest::calculate_fills_both_labels_with_two_decimals()
     QCOMPARE(platform.label(AmountLabel::lblServicePrice), labels[0]);
     QCOMPARE(platform.label(AmountLabel::lblTotalDue), labels[1]);
     QCOMPARE(commands.totalDue().scaled(), totalDue);
+    // Announced once, after both labels show the amounts it speaks.
+    QCOMPARE(platform.announcements, (QList<QStringList>{{spoken, labels[0], labels[1]}}));
     QCOMPARE(platform.errors, QStringList());
 }
 
@@ -318,6 +332,9 @@ void FormCommandsTest::calculate_changes_no_selection_focus_or_tally()
     // Calculating again replaces the total due; nothing accumulates.
     QCOMPARE(commands.totalDue(), amount(48));
     QCOMPARE(platform.boxTexts, QStringList());
+    // The same amounts again are announced again: the operator asked.
+    const QStringList spoken{"Individual Service Price: $60.00, Total Due: $48.00", "$60.00", "$48.00"};
+    QCOMPARE(platform.announcements, (QList<QStringList>{spoken, spoken}));
 }
 
 void FormCommandsTest::labels_show_two_decimals_while_summary_follows_the_region()
@@ -345,6 +362,9 @@ void FormCommandsTest::next_patron_on_fresh_window_counts_makeover_and_clears()
     QCOMPARE(commands.totalOfServices(), amount(125));
     // Calculated in full first (price, then total due), then cleared.
     QCOMPARE(platform.labelWrites, (QStringList{"$125.00", "$125.00", "", ""}));
+    // Its Calculate asks for the announcement; the window drops it once the labels are cleared.
+    QCOMPARE(platform.announcements,
+        (QList<QStringList>{{"Individual Service Price: $125.00, Total Due: $125.00", "$125.00", "$125.00"}}));
     QCOMPARE(platform.label(AmountLabel::lblServicePrice), QString());
     QCOMPARE(platform.label(AmountLabel::lblTotalDue), QString());
     QCOMPARE(platform.selections, (QStringList{"None", "Makeover"}));
@@ -384,6 +404,7 @@ void FormCommandsTest::clear_leaves_tally_and_total_due_alone()
     QCOMPARE(platform.selected(), clearedWindow());
     QCOMPARE(platform.focusCalculateCalls, 1);
     QCOMPARE(platform.questions, QStringList());
+    QCOMPARE(platform.announcements, QList<QStringList>());
 }
 
 void FormCommandsTest::summary_counts_an_uncounted_patron_at_most_once_data()
