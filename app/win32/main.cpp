@@ -1,5 +1,6 @@
 #include "form/win32/frm_tarnwick2.h"
 #include "form/win32/utf16.h"
+#include "form/win32/window_keys.h"
 
 #include <windows.h>
 
@@ -15,15 +16,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand)
     try {
         tarnwick::frmTarnwick2 form(instance);
         form.show(showCommand);
-        MSG message{};
-        BOOL got = 0;
-        while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-            if (form.translateKey(message) || IsDialogMessageW(form.handle(), &message))
-                continue;
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        return got < 0 ? 1 : static_cast<int>(message.wParam);
+        return tarnwick::runMessageLoop(form);
     } catch (const std::exception& error) {
         // Only the window's making can fail here; a command's errors are reported where they arise.
         MessageBoxW(nullptr, tarnwick::toUtf16(error.what()).c_str(), L"Tarnwick", MB_OK | MB_ICONERROR);

@@ -1,6 +1,5 @@
 #include "form/win32/frm_tarnwick2.h"
 
-#include "form/layout_fitting.h"
 #include "form/win32/control_ids.h"
 #include "form/win32/resource_ids.h"
 #include "form/win32/utf16.h"
@@ -82,29 +81,6 @@ template <class Target> Target* pointerIn(LPARAM parameter)
     return reinterpret_cast<Target*>(parameter); // NOLINT(performance-no-int-to-ptr)
 }
 
-std::optional<LayoutRow> containerRow(const ControlEntry& entry)
-{
-    return entry.container.empty() ? std::nullopt : rowNamed(entry.container);
-}
-
-// The system's dialog (message box) font, as it is at `dpi`.
-LOGFONTW messageFont(UINT dpi)
-{
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) {
-        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof metrics.lfMessageFont, &metrics.lfMessageFont);
-        metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), 96);
-    }
-    return metrics.lfMessageFont;
-}
-
-// From pixels at 96 dots per inch to pixels at `dpi`.
-int atDpi(int pixels, UINT dpi)
-{
-    return MulDiv(pixels, static_cast<int>(dpi), 96);
-}
-
 // The rows of the option group that `row` belongs to: its frame's options.
 std::pair<LayoutRow, LayoutRow> optionGroup(LayoutRow row)
 {
@@ -131,9 +107,8 @@ frmTarnwick2::frmTarnwick2(HINSTANCE instance) : platform_(*this), commands_(pla
     if (!CreateWindowExW(0, windowClass, title.c_str(), windowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
             CW_USEDEFAULT, nullptr, nullptr, instance, this))
         fail("Creating the window");
-    fontAt96Dpi_ = messageFont(96);
     createControls(instance);
-    applyDpi(GetDpiForWindow(window_), nullptr);
+    layout_.apply(window_, controls_, GetDpiForWindow(window_), nullptr);
 }
 
 frmTarnwick2::~frmTarnwick2()
@@ -163,65 +138,6 @@ void frmTarnwick2::createControls(HINSTANCE instance)
         controls_[row] = control;
     }
     SendMessageW(window_, DM_SETDEFID, defaultButtonId, 0);
-}
-
-int frmTarnwick2::neededWidth(LayoutRow row) const
-{
-    const ControlEntry& entry = formLayout[row];
-    if (entry.caption.empty() || entry.kind == ControlKind::Frame)
-        return 0;
-    if (entry.kind != ControlKind::Label) {
-        SIZE ideal{};
-        if (SendMessageW(controls_[row], BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)))
-            return ideal.cx;
-    }
-    const WindowDc dc(controls_[row]);
-    const SelectedObject font(dc.get(), font_ ? font_.get() : GetStockObject(DEFAULT_GUI_FONT));
-    const std::wstring caption = toUtf16(entry.caption);
-    RECT box{};
-    DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &box,
-        DT_CALCRECT | DT_SINGLELINE | (entry.kind == ControlKind::Label ? DT_NOPREFIX : 0));
-    return box.right - box.left;
-}
-
-PixelRect frmTarnwick2::placeOnForm(LayoutRow row) const
-{
-    PixelRect box = layout_.controls[row];
-    // Controls inside a frame are placed from the frame's corner.
-    if (const std::optional<LayoutRow> frame = containerRow(formLayout[row])) {
-        box.left += layout_.controls[*frame].left;
-        box.top += layout_.controls[*frame].top;
-    }
-    return box;
-}
-
-void frmTarnwick2::applyDpi(UINT dpi, const RECT* suggested)
-{
-    dpi_ = dpi == 0 ? 96 : dpi;
-    const LOGFONTW font = messageFont(dpi_);
-    FontHandle scaledFont(CreateFontIndirectW(&font));
-    for (HWND control : controls_)
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(scaledFont.get()), FALSE);
-    font_ = std::move(scaledFont);
-
-    // The layout is fitted in pixels at 96 dots per inch, from captions measured at this DPI.
-    layout_ = fitLayout(
-        [this](LayoutRow row) { return (neededWidth(row) * 96 + static_cast<int>(dpi_) - 1) / static_cast<int>(dpi_); },
-        GetSystemMetricsForDpi(SM_CXEDGE, 96));
-    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
-        const PixelRect box = placeOnForm(row);
-        // Edges are scaled, not sizes, so that neighbours stay as far apart as drawn.
-        const int left = atDpi(box.left, dpi_);
-        const int top = atDpi(box.top, dpi_);
-        MoveWindow(controls_[row], left, top, atDpi(box.right(), dpi_) - left, atDpi(box.bottom(), dpi_) - top, TRUE);
-    }
-    RECT frame{0, 0, atDpi(layout_.clientWidth, dpi_), atDpi(layout_.clientHeight, dpi_)};
-    AdjustWindowRectExForDpi(&frame, windowStyle, FALSE, 0, dpi_);
-    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-    if (!suggested)
-        flags |= SWP_NOMOVE;
-    SetWindowPos(window_, nullptr, suggested ? suggested->left : 0, suggested ? suggested->top : 0,
-        frame.right - frame.left, frame.bottom - frame.top, flags);
 }
 
 std::wstring frmTarnwick2::text(LayoutRow row) const
@@ -289,42 +205,9 @@ bool frmTarnwick2::isChecked(LayoutRow row) const
     return SendMessageW(controls_[row], BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-bool frmTarnwick2::translateKey(const MSG& message)
+void frmTarnwick2::click(LayoutRow row)
 {
-    if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd)))
-        return false;
-    if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0
-        && GetKeyState(VK_MENU) >= 0) {
-        // The dialog manager would tab in stacking order; the layout's tab positions rule here.
-        const bool forward = GetKeyState(VK_SHIFT) >= 0;
-        if (const auto target = nextTabStop(focusedRow(), forward, [this](LayoutRow row) { return isChecked(row); }))
-            focusRow(*target);
-        return true;
-    }
-    if (message.message == WM_SYSCHAR && message.wParam < 0x80) {
-        const char key = static_cast<char>(message.wParam);
-        if (!accessKeyAction(key, focusedRow()))
-            return false;
-        pressAccessKey(key);
-        return true;
-    }
-    return false;
-}
-
-void frmTarnwick2::pressAccessKey(char key)
-{
-    const std::optional<AccessKeyAction> action = accessKeyAction(key, focusedRow());
-    if (!action)
-        return;
-    const ControlEntry& entry = formLayout[action->control];
-    if (!action->press) {
-        focusRow(action->control);
-    } else if (entry.kind == ControlKind::OptionButton) {
-        focusRow(action->control);
-        selectOption(entry.name);
-    } else {
-        onCommand(controlId(action->control), BN_CLICKED);
-    }
+    onCommand(controlId(row), BN_CLICKED);
 }
 
 void frmTarnwick2::onCommand(int id, int notification)
@@ -359,7 +242,7 @@ LRESULT frmTarnwick2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_DPICHANGED:
         // Moved to a display of another DPI, or the display's own changed.
-        applyDpi(HIWORD(wParam), pointerIn<const RECT>(lParam));
+        layout_.apply(window_, controls_, HIWORD(wParam), pointerIn<const RECT>(lParam));
         return 0;
     case WM_CLOSE:
         // Closing from the frame ends the program, with no handler run (the

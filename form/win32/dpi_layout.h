@@ -1,0 +1,41 @@
+#pragma once
+
+#include "form/form_layout.h"
+#include "form/keyboard_model.h"
+#include "form/layout_fitting.h"
+#include "form/win32/gdi_handles.h"
+
+#include <windows.h>
+
+#include <array>
+
+namespace tarnwick {
+
+using ControlHandles = std::array<HWND, formLayout.size()>; // by row of the layout table
+
+// The window's layout at its display's DPI: the dialog font at that DPI, and
+// every control where the layout, fitted to that font, puts it.
+class DpiLayout {
+public:
+    // Lays `window` and its `controls` out for `dpi`, fonts included; at
+    // `suggested`'s corner when given, else where the window is.
+    void apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested);
+
+    UINT dpi() const { return dpi_; }
+    // Where each control is, in pixels at 96 dots per inch, from its
+    // container's corner; and the dialog font at 96 dots per inch.
+    const FittedLayout& layout() const { return layout_; }
+    // The same from the form's corner.
+    PixelRect placeOnForm(LayoutRow row) const;
+    const LOGFONTW& fontAt96Dpi() const { return fontAt96Dpi_; }
+
+private:
+    int neededWidth(HWND control, LayoutRow row) const;
+
+    UINT dpi_ = 96;
+    FontHandle font_; // the dialog font at dpi_
+    LOGFONTW fontAt96Dpi_{};
+    FittedLayout layout_;
+};
+
+} // namespace tarnwick
