@@ -53,6 +53,7 @@ struct KeyAction {
     std::string_view name;
     KeyPress press;
     std::string_view command = {};
+    std::string_view selects = {}; // the option an access key selects
 };
 
 inline constexpr std::string_view defaultButton = "cmdCalculate";
@@ -68,13 +69,13 @@ inline constexpr std::array<KeyAction, 18> keyActions{{
     {Key::Return, "Return", KeyPress::FocusedButtonOrDefault},
     {Key::KeypadEnter, "Enter", KeyPress::FocusedButtonOrDefault},
     {Key::Esc, "Esc", KeyPress::Command, "cmdClear"},
-    {Key::AltM, "Alt+M", KeyPress::Nothing}, // selects Makeover
+    {Key::AltM, "Alt+M", KeyPress::Nothing, {}, "optMakeover"},
     // A letter that two controls share only moves the focus between them.
     {Key::AltS, "Alt+S", KeyPress::Nothing},
     {Key::AltC, "Alt+C", KeyPress::Nothing},
     {Key::AltP, "Alt+P", KeyPress::Nothing},
-    {Key::Alt1, "Alt+1", KeyPress::Nothing}, // selects 10%
-    {Key::Alt2, "Alt+2", KeyPress::Nothing}, // selects 20%
+    {Key::Alt1, "Alt+1", KeyPress::Nothing, {}, "opt10Percent"},
+    {Key::Alt2, "Alt+2", KeyPress::Nothing, {}, "opt20Percent"},
     {Key::AltN, "Alt+N", KeyPress::Nothing},
     {Key::AltL, "Alt+L", KeyPress::Command, "cmdClear"},
 }};
