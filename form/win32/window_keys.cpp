@@ -40,6 +40,16 @@ bool translateWindowKey(frmTarnwick2& form, const MSG& message)
             form.focusRow(*target);
         return true;
     }
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+        // Enter on a focused command button presses it. The dialog manager
+        // makes a button the default only when it moved the focus there
+        // itself (Tab, an access key); after a click it would press Calculate.
+        const std::optional<LayoutRow> focus = form.focusedRow();
+        if (!focus || formLayout[*focus].kind != ControlKind::CommandButton)
+            return false;
+        form.click(*focus);
+        return true;
+    }
     if (message.message == WM_SYSCHAR && message.wParam < 0x80) {
         const auto action = accessKeyAction(static_cast<char>(message.wParam), form.focusedRow());
         if (!action)

@@ -4,7 +4,8 @@
 // but Exit and Print Form). After every event the window must still add up:
 // one option selected in each group, the two amount labels both empty or both
 // filled, and the tally equal to what a model of its own, kept from the price
-// table, says every counted patron owed.
+// table, says every counted patron owed. The keys, the clicks and the model
+// are the ones the Windows monkey uses too (monkey_rules.h).
 //
 // The stream is chosen by two environment variables:
 //   TARNWICK_MONKEY_SEED    the random seed (default 20240611)
@@ -18,7 +19,7 @@
 
 #include "form/qt/frm_tarnwick2.h"
 #include "form/qt/user_money_format.h"
-#include "logic/format_currency.h"
+#include "tests/monkey/monkey_rules.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -32,80 +33,68 @@
 #include <QWindow>
 #include <QtTest>
 
-#include <array>
 #include <deque>
 #include <memory>
-#include <random>
 #include <set>
 
 namespace tarnwick::test {
 
 namespace {
 
-// The price table, in ten-thousandths, and the coupons' discounts in percent.
-struct ServiceRow {
-    const char* option;
-    qint64 price;
-};
-constexpr std::array<ServiceRow, 4> services{{
-    {"optMakeover", 1'250'000},
-    {"optHairStyling", 600'000},
-    {"optManicure", 350'000},
-    {"optPermanentMakeup", 2'000'000},
-}};
-
-struct CouponRow {
-    const char* option;
-    qint64 percentOff;
-};
-constexpr std::array<CouponRow, 3> coupons{{
-    {"optNone", 0},
-    {"opt10Percent", 10},
-    {"opt20Percent", 20},
-}};
-
-struct KeyAction {
+// The Qt key and modifiers of each of the monkey's keys.
+struct QtKey {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
-    const char* name;
 };
 
-// Every key the operator may press, except Alt+X (Exit).
-const std::array<KeyAction, 18> keyActions{{
-    {Qt::Key_Tab, Qt::NoModifier, "Tab"},
-    {Qt::Key_Backtab, Qt::ShiftModifier, "Shift+Tab"},
-    {Qt::Key_Left, Qt::NoModifier, "Left"},
-    {Qt::Key_Right, Qt::NoModifier, "Right"},
-    {Qt::Key_Up, Qt::NoModifier, "Up"},
-    {Qt::Key_Down, Qt::NoModifier, "Down"},
-    {Qt::Key_Space, Qt::NoModifier, "Space"},
-    {Qt::Key_Return, Qt::NoModifier, "Return"},
-    {Qt::Key_Enter, Qt::KeypadModifier, "Enter"},
-    {Qt::Key_Escape, Qt::NoModifier, "Esc"},
-    {Qt::Key_M, Qt::AltModifier, "Alt+M"},
-    {Qt::Key_S, Qt::AltModifier, "Alt+S"},
-    {Qt::Key_C, Qt::AltModifier, "Alt+C"},
-    {Qt::Key_P, Qt::AltModifier, "Alt+P"},
-    {Qt::Key_1, Qt::AltModifier, "Alt+1"},
-    {Qt::Key_2, Qt::AltModifier, "Alt+2"},
-    {Qt::Key_N, Qt::AltModifier, "Alt+N"},
-    {Qt::Key_L, Qt::AltModifier, "Alt+L"},
-}};
+QtKey qtKey(monkey::Key key)
+{
+    using monkey::Key;
+    switch (key) {
+    case Key::Tab:
+        return {Qt::Key_Tab, Qt::NoModifier};
+    case Key::ShiftTab:
+        return {Qt::Key_Backtab, Qt::ShiftModifier};
+    case Key::Left:
+        return {Qt::Key_Left, Qt::NoModifier};
+    case Key::Right:
+        return {Qt::Key_Right, Qt::NoModifier};
+    case Key::Up:
+        return {Qt::Key_Up, Qt::NoModifier};
+    case Key::Down:
+        return {Qt::Key_Down, Qt::NoModifier};
+    case Key::Space:
+        return {Qt::Key_Space, Qt::NoModifier};
+    case Key::Return:
+        return {Qt::Key_Return, Qt::NoModifier};
+    case Key::KeypadEnter:
+        return {Qt::Key_Enter, Qt::KeypadModifier};
+    case Key::Esc:
+        return {Qt::Key_Escape, Qt::NoModifier};
+    case Key::AltM:
+        return {Qt::Key_M, Qt::AltModifier};
+    case Key::AltS:
+        return {Qt::Key_S, Qt::AltModifier};
+    case Key::AltC:
+        return {Qt::Key_C, Qt::AltModifier};
+    case Key::AltP:
+        return {Qt::Key_P, Qt::AltModifier};
+    case Key::Alt1:
+        return {Qt::Key_1, Qt::AltModifier};
+    case Key::Alt2:
+        return {Qt::Key_2, Qt::AltModifier};
+    case Key::AltN:
+        return {Qt::Key_N, Qt::AltModifier};
+    case Key::AltL:
+        return {Qt::Key_L, Qt::AltModifier};
+    }
+    qFatal("a key the monkey has no Qt key for");
+}
 
-// Every button the monkey clicks: all but Exit and Print Form.
-constexpr std::array<const char*, 11> clickedButtons{
-    "cmdCalculate",
-    "cmdNext",
-    "cmdClear",
-    "cmdSummary",
-    "optMakeover",
-    "optHairStyling",
-    "optManicure",
-    "optPermanentMakeup",
-    "optNone",
-    "opt10Percent",
-    "opt20Percent",
-};
+QString latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 quint64 environmentNumber(const char* name, quint64 fallback)
 {
@@ -156,7 +145,7 @@ private:
         bool clickPending = false; // an access key's delayed click is still to land
     };
 
-    template <class Control> Control* control(const char* name) const;
+    template <class Control> Control* control(std::string_view name) const;
     void problem(const QString& what);
     Selection currentSelection();
     void watchButtons();
@@ -175,8 +164,7 @@ private:
     MoneyFormat money_;
 
     // The model: patrons counted and what they owed, kept from the price table.
-    qint16 clients_ = 0;
-    qint64 services_ = 0;
+    monkey::Tally tally_;
 
     // Selections seen as each watched button was released, just before its click.
     Selection atCalculate_;
@@ -191,11 +179,11 @@ private:
     std::deque<QString> recent_;
 };
 
-template <class Control> Control* MonkeyTest::control(const char* name) const
+template <class Control> Control* MonkeyTest::control(std::string_view name) const
 {
-    auto* found = window_->findChild<Control*>(QString::fromLatin1(name));
+    auto* found = window_->findChild<Control*>(latin1(name));
     if (!found)
-        qFatal("the window has no control %s", name);
+        qFatal("the window has no control %s", qPrintable(latin1(name)));
     return found;
 }
 
@@ -217,8 +205,7 @@ void MonkeyTest::cleanupTestCase()
 void MonkeyTest::init()
 {
     money_ = userMoneyFormat();
-    clients_ = 0;
-    services_ = 0;
+    tally_ = {};
     summaryBoxes_ = 0;
     problems_.clear();
     recent_.clear();
@@ -252,26 +239,14 @@ void MonkeyTest::cleanup()
 MonkeyTest::Selection MonkeyTest::currentSelection()
 {
     Selection selection;
-    int servicesSelected = 0;
-    int couponsSelected = 0;
-    qint64 percentOff = 0;
-    for (const ServiceRow& row : services) {
-        if (control<QRadioButton>(row.option)->isChecked()) {
-            ++servicesSelected;
-            selection.price = row.price;
-        }
-    }
-    for (const CouponRow& row : coupons) {
-        if (control<QRadioButton>(row.option)->isChecked()) {
-            ++couponsSelected;
-            percentOff = row.percentOff;
-        }
-    }
-    if (servicesSelected != 1 || couponsSelected != 1)
+    const monkey::Selection options
+        = monkey::selectionOf([this](std::string_view name) { return control<QRadioButton>(name)->isChecked(); });
+    if (!options.oneOfEach())
         problem(QStringLiteral("a click came with %1 services and %2 coupons selected")
-                    .arg(servicesSelected)
-                    .arg(couponsSelected));
-    selection.totalDue = selection.price * (100 - percentOff) / 100; // exact for every row of the table
+                    .arg(options.servicesSelected)
+                    .arg(options.couponsSelected));
+    selection.price = options.price;
+    selection.totalDue = options.totalDue;
     selection.totalDueShown = !control<QLabel>("lblTotalDue")->text().isEmpty();
     selection.clientsBefore = window_->commands().numberOfClients();
     selection.servicesBefore = window_->commands().totalOfServices().scaled();
@@ -302,8 +277,8 @@ void MonkeyTest::watchButtons()
 
 void MonkeyTest::afterCalculate(const Selection& at)
 {
-    const QString price = QString::fromStdString(formatCurrency(Currency::fromScaled(at.price), 2, money_));
-    const QString total = QString::fromStdString(formatCurrency(Currency::fromScaled(at.totalDue), 2, money_));
+    const QString price = QString::fromStdString(monkey::amountText(at.price, money_));
+    const QString total = QString::fromStdString(monkey::amountText(at.totalDue, money_));
     const QString shownPrice = control<QLabel>("lblServicePrice")->text();
     const QString shownTotal = control<QLabel>("lblTotalDue")->text();
     if (shownPrice != price || shownTotal != total)
@@ -319,10 +294,8 @@ void MonkeyTest::afterCalculate(const Selection& at)
 
 void MonkeyTest::afterCount(const Selection& at, bool counts, bool fromSummary)
 {
-    if (counts) {
-        ++clients_;
-        services_ += at.totalDue;
-    }
+    if (counts)
+        tally_.count(at.totalDue);
     const qint16 clients = window_->commands().numberOfClients();
     const qint64 added = window_->commands().totalOfServices().scaled() - at.servicesBefore;
     if (clients != at.clientsBefore + (counts ? 1 : 0) || added != (counts ? at.totalDue : 0))
@@ -344,13 +317,14 @@ void MonkeyTest::afterCount(const Selection& at, bool counts, bool fromSummary)
 void MonkeyTest::afterClear()
 {
     const bool cleared = control<QLabel>("lblServicePrice")->text().isEmpty()
-        && control<QLabel>("lblTotalDue")->text().isEmpty() && control<QRadioButton>("optMakeover")->isChecked()
-        && control<QRadioButton>("optNone")->isChecked();
+        && control<QLabel>("lblTotalDue")->text().isEmpty()
+        && control<QRadioButton>(monkey::clearedService)->isChecked()
+        && control<QRadioButton>(monkey::clearedCoupon)->isChecked();
     if (!cleared)
         problem(QStringLiteral("the window was not cleared to Makeover, no coupon and empty labels"));
     // The window's own focus: after a summary box it is given back only once the window is active again.
     const QWidget* focus = window_->focusWidget();
-    if (focus != control<QPushButton>("cmdCalculate"))
+    if (focus != control<QPushButton>(monkey::focusAfterClearing))
         problem(QStringLiteral("after clearing, the focus is on %1, not on Calculate")
                     .arg(focus ? focus->objectName() : QStringLiteral("nothing")));
 }
@@ -361,7 +335,7 @@ void MonkeyTest::answerModalBox()
     if (!modal || !modal->isVisible())
         return;
     auto* box = qobject_cast<QMessageBox*>(modal);
-    const bool summary = box && box->windowTitle() == QLatin1String("Client Summary");
+    const bool summary = box && box->windowTitle() == latin1(monkey::summaryTitle);
     if (!summary) {
         problem(QStringLiteral("an unexpected modal window \"%1\": %2")
                     .arg(modal->windowTitle(), box ? box->text() : modal->metaObject()->className()));
@@ -375,12 +349,9 @@ void MonkeyTest::answerModalBox()
     ++summaryBoxes_;
     // Only Summary opens this box; while it is open its click is still to come.
     const bool counting = atSummary_.totalDueShown;
-    const qint16 clients = static_cast<qint16>(clients_ + (counting ? 1 : 0));
-    const qint64 total = services_ + (counting ? atSummary_.totalDue : 0);
-    const QString expected
-        = QStringLiteral("Number of Clients: %1\r\nTotal of Services: %2")
-              .arg(clients)
-              .arg(QString::fromStdString(formatCurrency(Currency::fromScaled(total), regionalDigits, money_)));
+    const int clients = tally_.clients() + (counting ? 1 : 0);
+    const qint64 total = tally_.services() + (counting ? atSummary_.totalDue : 0);
+    const QString expected = QString::fromStdString(monkey::expectedSummary(clients, total, money_));
     if (box->text() != expected) {
         const auto oneLine = [](QString text) { return text.replace(QLatin1String("\r\n"), QLatin1String("\\r\\n")); };
         problem(QStringLiteral("the summary reads \"%1\", the model gives \"%2\"")
@@ -397,31 +368,26 @@ void MonkeyTest::answerModalBox()
 
 QString MonkeyTest::brokenInvariant() const
 {
-    int servicesSelected = 0;
-    for (const ServiceRow& row : services)
-        servicesSelected += control<QRadioButton>(row.option)->isChecked() ? 1 : 0;
-    if (servicesSelected != 1)
-        return QStringLiteral("%1 services are selected").arg(servicesSelected);
-
-    int couponsSelected = 0;
-    for (const CouponRow& row : coupons)
-        couponsSelected += control<QRadioButton>(row.option)->isChecked() ? 1 : 0;
-    if (couponsSelected != 1)
-        return QStringLiteral("%1 coupons are selected").arg(couponsSelected);
+    const monkey::Selection options
+        = monkey::selectionOf([this](std::string_view name) { return control<QRadioButton>(name)->isChecked(); });
+    if (options.servicesSelected != 1)
+        return QStringLiteral("%1 services are selected").arg(options.servicesSelected);
+    if (options.couponsSelected != 1)
+        return QStringLiteral("%1 coupons are selected").arg(options.couponsSelected);
 
     const bool priceShown = !control<QLabel>("lblServicePrice")->text().isEmpty();
     const bool totalShown = !control<QLabel>("lblTotalDue")->text().isEmpty();
     if (priceShown != totalShown)
         return QStringLiteral("one amount label is filled and the other empty");
 
-    if (window_->commands().numberOfClients() != clients_)
+    if (window_->commands().numberOfClients() != tally_.clients())
         return QStringLiteral("%1 clients counted, the model says %2")
             .arg(window_->commands().numberOfClients())
-            .arg(clients_);
-    if (window_->commands().totalOfServices().scaled() != services_)
+            .arg(tally_.clients());
+    if (window_->commands().totalOfServices().scaled() != tally_.services())
         return QStringLiteral("a total of services of %1/10000, the model says %2/10000")
             .arg(window_->commands().totalOfServices().scaled())
-            .arg(services_);
+            .arg(tally_.services());
 
     if (!window_->isVisible())
         return QStringLiteral("the window has closed");
@@ -440,10 +406,8 @@ bool MonkeyTest::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Shortcut && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
         pendingClicks_.insert(watched);
+        // Until the key that sent it is delivered (QTest delivers it at once).
         shortcutBeingDelivered_ = watched;
-        // Runs once the delivery is over, before the next event is sent.
-        QMetaObject::invokeMethod(
-            this, [this] { shortcutBeingDelivered_ = nullptr; }, Qt::QueuedConnection);
     } else if (event->type() == QEvent::Timer) {
         pendingClicks_.erase(watched);
     }
@@ -477,8 +441,7 @@ void MonkeyTest::randomStreamKeepsTheWindowConsistent()
 {
     const quint64 seed = environmentNumber("TARNWICK_MONKEY_SEED", 20240611);
     const quint64 events = environmentNumber("TARNWICK_MONKEY_EVENTS", 3000);
-    std::mt19937_64 random(seed);
-    const auto pick = [&random](std::size_t count) { return static_cast<std::size_t>(random() % count); };
+    monkey::ActionStream stream(seed);
 
     QWindow* handle = window_->windowHandle();
     QVERIFY(handle);
@@ -498,37 +461,30 @@ void MonkeyTest::randomStreamKeepsTheWindowConsistent()
         }
 
         QString done;
-        const std::size_t choice = pick(keyActions.size() + clickedButtons.size());
-        if (choice < keyActions.size()) {
-            const KeyAction& action = keyActions[choice];
+        const monkey::ActionStream::Action action = stream.next();
+        if (action.key) {
             const QWidget* focus = QApplication::focusWidget();
-            const bool presses
-                = action.key == Qt::Key_Space || action.key == Qt::Key_Return || action.key == Qt::Key_Enter;
-            const bool forbidden = focus
-                && (focus->objectName() == QLatin1String("cmdExit")
-                    || focus->objectName() == QLatin1String("cmdPrint"));
-            if (presses && forbidden) {
-                // That would exit or print; move on instead.
-                QTest::keyClick(handle, Qt::Key_Tab);
-                done = QStringLiteral("Tab (for %1 on %2)").arg(QLatin1String(action.name), focus->objectName());
-            } else {
-                QTest::keyClick(handle, action.key, action.modifiers);
-                done = QLatin1String(action.name);
-            }
+            const QString focusName = focus ? focus->objectName() : QString();
+            const monkey::KeyAction& sent = monkey::keyToSend(*action.key, focusName.toStdString());
+            const QtKey key = qtKey(sent.key);
+            QTest::keyClick(handle, key.key, key.modifiers);
+            shortcutBeingDelivered_ = nullptr;
+            done = &sent == action.key
+                ? latin1(sent.name)
+                : QStringLiteral("%1 (for %2 on %3)").arg(latin1(sent.name), latin1(action.key->name), focusName);
         } else {
-            const char* name = clickedButtons[choice - keyActions.size()];
-            auto* button = control<QAbstractButton>(name);
+            auto* button = control<QAbstractButton>(action.clicked);
             QTest::mouseClick(button, Qt::LeftButton);
-            done = QStringLiteral("click %1").arg(QLatin1String(name));
+            done = QStringLiteral("click %1").arg(latin1(action.clicked));
             if (qobject_cast<QRadioButton*>(button) && !button->isChecked())
-                problem(QStringLiteral("a click on %1 left it clear").arg(QLatin1String(name)));
+                problem(QStringLiteral("a click on %1 left it clear").arg(latin1(action.clicked)));
         }
         QCoreApplication::processEvents();
 
         // An access key may press its button only after a short animation. Now
         // and then let every such click land before the next event, so that
         // both orders, landing among later events and landing at once, occur.
-        if (pick(100) == 0) {
+        if (stream.pick(100) == 0) {
             QTRY_VERIFY2_WITH_TIMEOUT(pendingClicks_.empty(), qPrintable(stillPending()), 2000);
             ++settles;
         }
@@ -551,8 +507,8 @@ void MonkeyTest::randomStreamKeepsTheWindowConsistent()
     QVERIFY2(broken.isEmpty(), qPrintable(QStringLiteral("seed %1, at the end: %2").arg(seed).arg(broken)));
 
     qInfo("seed %llu: %llu events in %.1f s, %d patrons counted, %d summary boxes, %d settles, %d reactivations",
-        static_cast<unsigned long long>(seed), static_cast<unsigned long long>(events), clock.elapsed() / 1000.0,
-        clients_, summaryBoxes_, settles, reactivations);
+        static_cast<unsigned long long>(seed), static_cast<unsigned long long>(events),
+        static_cast<double>(clock.elapsed()) / 1000.0, tally_.clients(), summaryBoxes_, settles, reactivations);
 }
 
 } // namespace tarnwick::test
