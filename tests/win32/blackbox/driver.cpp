@@ -15,10 +15,21 @@
 //   region                   the user's region and its money settings
 //   setregion NAME VALUE     changes one of the user's own region settings
 //   setdpi N                 the display's DPI for programs started after it (LogPixels)
+//   events                   the accessibility events heard since the last `events`,
+//                            oldest first, and forgets them
 //   quit
 //
 // Controls are named as in the layout table. Rectangles are [left, top,
 // right, bottom] in screen pixels.
+//
+// The accessibility events are heard by an out-of-context WinEvent hook on a
+// thread of the driver's own, as a screen reader hears them: each
+// EVENT_OBJECT_LIVEREGIONCHANGED of any process, recorded with the control
+// it came from (its layout name, else its class and ID) and that control's
+// text as the hook read it when the event arrived. `events` first lets the
+// hook thread handle every event queued for it, so an event raised before
+// the program handled an input that the runner has seen handled is in the
+// answer.
 
 #include "form/form_layout.h"
 #include "form/win32/control_ids.h"
@@ -29,12 +40,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -768,6 +783,119 @@ void setDpi(const std::vector<std::string>& words)
     answer(json);
 }
 
+// One accessibility event as the hook heard it.
+struct HeardEvent {
+    DWORD event;
+    std::wstring control; // the layout's name, else the window's class and ID
+    LONG object;
+    LONG child;
+    std::wstring text; // the control's, when the event arrived
+};
+
+// The accessibility events heard, and the hook thread that hears them.
+class EventRecorder {
+public:
+    // Starts the hook thread, which runs as long as the driver.
+    void start()
+    {
+        std::unique_lock lock(mutex_);
+        std::thread([this] { hear(); }).detach();
+        changed_.wait(lock, [this] { return threadId_ != 0; });
+    }
+
+    bool hooked()
+    {
+        const std::lock_guard lock(mutex_);
+        return hook_ != nullptr;
+    }
+
+    // The events heard since the last call, once the hook thread has handled
+    // all that were queued for it; nullopt when it does not answer.
+    std::optional<std::vector<HeardEvent>> take()
+    {
+        std::unique_lock lock(mutex_);
+        const WPARAM wanted = ++flushes_;
+        if (!PostThreadMessageW(threadId_, WM_APP, wanted, 0))
+            return std::nullopt;
+        if (!changed_.wait_for(lock, std::chrono::milliseconds(replyTimeoutMs), [&] { return flushed_ >= wanted; }))
+            return std::nullopt;
+        return std::exchange(heard_, {});
+    }
+
+private:
+    void hear()
+    {
+        // The hook's callbacks come on this thread, from its message loop.
+        HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
+            &EventRecorder::onEvent, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+        {
+            const std::lock_guard lock(mutex_);
+            hook_ = hook;
+            threadId_ = GetCurrentThreadId();
+        }
+        changed_.notify_all();
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (message.hwnd == nullptr && message.message == WM_APP) {
+                {
+                    const std::lock_guard lock(mutex_);
+                    flushed_ = message.wParam;
+                }
+                changed_.notify_all();
+            }
+            DispatchMessageW(&message);
+        }
+    }
+
+    static void CALLBACK onEvent(
+        HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD /*thread*/, DWORD /*time*/);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    DWORD threadId_ = 0;
+    HWINEVENTHOOK hook_ = nullptr;
+    WPARAM flushes_ = 0;
+    WPARAM flushed_ = 0;
+    std::vector<HeardEvent> heard_;
+};
+
+EventRecorder recorder;
+
+void CALLBACK EventRecorder::onEvent(
+    HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD /*thread*/, DWORD /*time*/)
+{
+    HeardEvent heard{event, {}, object, child, textOf(window)};
+    if (const auto name = layoutName(findMain(), window))
+        heard.control = toUtf16(*name);
+    else
+        heard.control = classOf(window) + L" id " + std::to_wstring(GetDlgCtrlID(window));
+    const std::lock_guard lock(recorder.mutex_);
+    recorder.heard_.push_back(std::move(heard));
+}
+
+void events()
+{
+    if (!recorder.hooked())
+        return fail("SetWinEventHook failed");
+    const auto heard = recorder.take();
+    if (!heard)
+        return fail("the event hook's thread did not answer");
+    Json json;
+    json.open('{').key("ok").value(true).key("events").open('[');
+    for (const HeardEvent& event : *heard) {
+        json.open('{');
+        json.key("event").value(event.event == EVENT_OBJECT_LIVEREGIONCHANGED ? "live_region_changed" : "other");
+        json.key("id").value(static_cast<long long>(event.event));
+        json.key("control").value(event.control);
+        json.key("object").value(static_cast<long long>(event.object));
+        json.key("child").value(static_cast<long long>(event.child));
+        json.key("text").value(event.text);
+        json.close('}');
+    }
+    json.close(']').close('}');
+    answer(json);
+}
+
 bool readLine(std::string& line)
 {
     static std::string pending;
@@ -799,6 +927,7 @@ bool readLine(std::string& line)
 
 int main()
 {
+    recorder.start();
     std::string line;
     while (readLine(line)) {
         const std::vector<std::string> words = split(line, ' ');
@@ -822,6 +951,8 @@ int main()
                 setRegion(words);
             else if (command == "setdpi")
                 setDpi(words);
+            else if (command == "events")
+                events();
             else if (command == "region")
                 region();
             else if (command == "quit")

@@ -15,7 +15,7 @@ from dataclasses import dataclass
 from decimal import Decimal
 
 import scenarios as linux  # the Linux suite's checks of the printed page
-from wine_harness import ScenarioFailure, SetupError
+from wine_harness import ScenarioFailure, SetupError, poll
 
 # --------------------------------------------------------------------------
 # The salon's price list and the texts the window shows for it
@@ -131,6 +131,36 @@ class Operator:
         self.see(lambda s: s.focused() not in (None, start), f"Tab to move the focus from {start!r}")
         self.key("shift+Tab")
         self.see_focus(start)
+
+    # -- hearing, as a screen reader hears the window
+
+    def heard(self):
+        """The live-region events the driver's hook has heard since last asked."""
+        return self.run.ask("events")["events"]
+
+    def expect_announced(self, price, total, timeout=8.0):
+        """Both amount labels raised as changed live regions, each once, each
+        showing its amount as the event arrived, and nothing else."""
+        wanted = sorted([("lblServicePrice", price), ("lblTotalDue", total)])
+        heard = []
+
+        def both():
+            heard.extend(self.heard())
+            return len(heard) >= len(wanted)
+        poll(both, timeout, 0.02)
+        seen = sorted((event["control"], event["text"]) for event in heard)
+        # On the label itself, as NotifyWinEvent(..., OBJID_CLIENT, CHILDID_SELF) raises it.
+        if seen != wanted or any((event["object"], event["child"]) != (-4, 0) for event in heard):
+            raise ScenarioFailure(f"expected live-region events for {wanted}, heard {heard}")
+        return heard
+
+    def expect_nothing_announced(self):
+        """Once all sent so far has been handled (a barrier), no live-region
+        event came: the window had moved past what it would have told."""
+        self.barrier()
+        heard = self.heard()
+        if heard:
+            raise ScenarioFailure(f"expected no live-region event, heard {heard}")
 
     # -- doing
 
@@ -329,8 +359,13 @@ def prices_by_mouse(ctx):
             user.see_selection(SERVICES[service], COUPONS[coupon])
             user.click("cmdCalculate")
             user.see_labels(usd(PRICES[service]), usd(total_due(service, coupon)))
+            user.expect_announced(usd(PRICES[service]), usd(total_due(service, coupon)))
         rows.row(f"{service}, {coupon}", check)
-    rows.report(len(PRICE_ROWS))
+    # The operator who presses again waits for an answer: the same amounts are told again.
+    service, coupon = PRICE_ROWS[-1]
+    rows.row("Calculate again, the same amounts", lambda: (
+        user.click("cmdCalculate"), user.expect_announced(usd(PRICES[service]), usd(total_due(service, coupon)))))
+    rows.report(len(PRICE_ROWS) + 1)
 
 
 # --------------------------------------------------------------------------
@@ -412,6 +447,7 @@ def escape_from_everywhere(ctx):
             user.see_selection("optHairStyling", "opt20Percent")
             user.key("Return")
             user.see_labels("$60.00", "$48.00")
+            user.expect_announced("$60.00", "$48.00")
             if place.startswith("opt"):
                 user.click(place)
             else:
@@ -419,7 +455,7 @@ def escape_from_everywhere(ctx):
             user.see_focus(place)
             user.key("Escape")
             user.see_cleared()
-            user.barrier()
+            user.expect_nothing_announced()
         rows.row(f"Esc on {place}", check)
     rows.report(len(ESCAPE_FROM))
     # Esc presses Clear only: nobody was counted.
@@ -435,7 +471,8 @@ class EnterCase:
 
 
 def _calculated(service, coupon):
-    return lambda user: user.see_labels(usd(PRICES[service]), usd(total_due(service, coupon)))
+    price, total = usd(PRICES[service]), usd(total_due(service, coupon))
+    return lambda user: (user.see_labels(price, total), user.expect_announced(price, total))
 
 
 def _summary_by_enter(user):
@@ -456,9 +493,10 @@ ENTER_CASES = [
     EnterCase("Calculate", [("click", "optPermanentMakeup"), ("click", "opt10Percent"), ("tab", "cmdCalculate")],
               _calculated("Permanent Makeup", "10%"), "cmdCalculate"),
     EnterCase("Clear, after Calculate", [("key", "Return", OPENING), ("tab", "cmdClear")],
-              lambda user: user.see_cleared()),
+              lambda user: (user.see_cleared(), user.expect_nothing_announced())),
     EnterCase("Next Patron", [("click", "optHairStyling"), ("tab", "cmdNext")],
-              lambda user: (user.see_cleared(), user.expect_summary(summary_text(1, "$60.00")))),
+              lambda user: (user.see_cleared(), user.expect_nothing_announced(),
+                            user.expect_summary(summary_text(1, "$60.00")))),
     EnterCase("Summary", [("tab", "cmdSummary")], _summary_by_enter),
 ]
 
@@ -474,6 +512,8 @@ for enter_case in ENTER_CASES:
                 user.see_selection(*selection[0])
             else:
                 user.focus_by_tab(what)
+        # What the preparation told (its Enter on Calculate) is not the case's.
+        user.heard()
         user.key("Return")
         case.check(user)
         if case.focus_after:
@@ -556,18 +596,22 @@ def access_keys(ctx):
 @scenario("next_patron_recalculates_counts_and_clears")
 def next_patron(ctx):
     user = Operator(ctx)
-    # On a fresh window Next Patron counts the Makeover it calculates.
+    # On a fresh window Next Patron counts the Makeover it calculates; a
+    # reader hears only the focus back on Calculate, not the cleared amounts.
     user.click("cmdNext")
     user.see_cleared()
+    user.expect_nothing_announced()
     user.key("alt+1")
     user.see_selection("optMakeover", "opt10Percent")
     user.key("Return")
     user.see_labels("$125.00", "$112.50")
+    user.expect_announced("$125.00", "$112.50")
     user.click("optManicure")
     user.see_selection("optManicure", "opt10Percent")
     # Counted at the selection as it is now, not at the stale labels.
     user.click("cmdNext")
     user.see_cleared()
+    user.expect_nothing_announced()
     user.expect_summary(summary_text(2, usd(Decimal("125") + Decimal("31.50"))))
 
 
@@ -589,6 +633,7 @@ def summary_box(ctx):
     user.see_selection("optHairStyling", "opt20Percent")
     user.key("Return")
     user.see_labels("$60.00", "$48.00")
+    user.expect_announced("$60.00", "$48.00")
     text = user.open_summary()
     if text != summary_text(1, "$48.00"):
         raise ScenarioFailure(f"summary after Calculate: {text!r}")
@@ -597,6 +642,8 @@ def summary_box(ctx):
         raise ScenarioFailure("the window was not cleared under the box\n" + under.describe())
     user.close_box()
     user.see_cleared()
+    # The box spoke for itself; the Calculate of the Next Patron under it tells nothing.
+    user.expect_nothing_announced()
     user.expect_summary(summary_text(1, "$48.00"), how="Return")
     user.expect_summary(summary_text(1, "$48.00"), how="space")
 
@@ -687,7 +734,9 @@ def overflow(ctx):
     user.close_box()
     after = user.run.snapshot()
     ctx.note(f"after the error: labels {after.labels()}, focus {after.focused()}")
-    user.barrier()
+    # Neither the counted patrons (each cleared at once) nor the refused one
+    # (its amounts shown under the error box) were told as results.
+    user.expect_nothing_announced()
     user.key("alt+l")
     user.see_cleared()
     user.expect_summary(summary_text(COUNTED, TAKINGS_AT_LIMIT))
