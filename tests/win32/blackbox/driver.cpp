@@ -15,6 +15,11 @@
 //   region                   the user's region and its money settings
 //   setregion NAME VALUE     changes one of the user's own region settings
 //   setdpi N                 the display's DPI for programs started after it (LogPixels)
+//   setcolour NAME R G B     one of the user's system colours (Control Panel\Colors),
+//                            for programs started after it
+//   visualstyles on|off      the user's visual style (theme) for programs started after it;
+//                            off, controls draw in the system colours, as under a
+//                            high-contrast scheme
 //   events                   the accessibility events heard since the last `events`,
 //                            oldest first, and forgets them
 //   quit
@@ -896,6 +901,36 @@ void events()
     answer(json);
 }
 
+// Sets one of the user's system colours as Control Panel keeps it; programs
+// started afterwards paint with it.
+void setColour(const std::vector<std::string>& words)
+{
+    if (words.size() != 5)
+        return fail("usage: setcolour NAME R G B");
+    const std::wstring value = toUtf16(words[2] + " " + words[3] + " " + words[4]);
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Colors", toUtf16(words[1]).c_str(), REG_SZ, value.c_str(),
+            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)))
+        != ERROR_SUCCESS)
+        return fail("the colour " + words[1] + " could not be set");
+    Json json;
+    json.open('{').key("ok").value(true).key(words[1]).value(value).close('}');
+    answer(json);
+}
+
+void setVisualStyles(const std::vector<std::string>& words)
+{
+    if (words.size() != 2 || (words[1] != "on" && words[1] != "off"))
+        return fail("usage: visualstyles on|off");
+    const std::wstring active = words[1] == "on" ? L"1" : L"0";
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager",
+            L"ThemeActive", REG_SZ, active.c_str(), static_cast<DWORD>((active.size() + 1) * sizeof(wchar_t)))
+        != ERROR_SUCCESS)
+        return fail("ThemeActive could not be set");
+    Json json;
+    json.open('{').key("ok").value(true).key("visual_styles").value(words[1]).close('}');
+    answer(json);
+}
+
 bool readLine(std::string& line)
 {
     static std::string pending;
@@ -951,6 +986,10 @@ int main()
                 setRegion(words);
             else if (command == "setdpi")
                 setDpi(words);
+            else if (command == "setcolour")
+                setColour(words);
+            else if (command == "visualstyles")
+                setVisualStyles(words);
             else if (command == "events")
                 events();
             else if (command == "region")

@@ -11,6 +11,7 @@ run their rows one after another in one program and report every row that failed
 
 import os
 import re
+import subprocess
 from dataclasses import dataclass
 from decimal import Decimal
 
@@ -95,9 +96,9 @@ class RowFailures:
 class Operator:
     """One run of the program and the hands and eyes that work it."""
 
-    def __init__(self, ctx, env=None, region=(), dpi=None):
+    def __init__(self, ctx, env=None, region=(), dpi=None, colours=(), visual_styles=True):
         self.ctx = ctx
-        self.run = ctx.launch(env=env, region=region, dpi=dpi)
+        self.run = ctx.launch(env=env, region=region, dpi=dpi, colours=colours, visual_styles=visual_styles)
 
     # -- seeing
 
@@ -821,36 +822,120 @@ def _print_server_env():
     return {"CUPS_SERVER": os.environ["CUPS_SERVER"], "CUPS_SERVERROOT": os.environ.get("CUPS_SERVERROOT", "")}
 
 
+# The colours of Windows' High Contrast Black, as Control Panel\Colors keeps them.
+HIGH_CONTRAST_BLACK = [
+    ("ActiveBorder", (0, 0, 0)), ("ActiveTitle", (0, 0, 0)), ("AppWorkSpace", (0, 0, 0)), ("Background", (0, 0, 0)),
+    ("ButtonAlternateFace", (0, 0, 0)), ("ButtonDkShadow", (255, 255, 255)), ("ButtonFace", (0, 0, 0)),
+    ("ButtonHilight", (255, 255, 255)), ("ButtonLight", (255, 255, 255)), ("ButtonShadow", (255, 255, 255)),
+    ("ButtonText", (255, 255, 255)), ("GradientActiveTitle", (0, 0, 0)), ("GradientInactiveTitle", (0, 0, 0)),
+    ("GrayText", (63, 242, 63)), ("Hilight", (26, 235, 255)), ("HilightText", (0, 0, 0)),
+    ("HotTrackingColor", (255, 255, 0)), ("InactiveBorder", (0, 0, 0)), ("InactiveTitle", (0, 0, 0)),
+    ("InactiveTitleText", (63, 242, 63)), ("InfoText", (255, 255, 255)), ("InfoWindow", (0, 0, 0)),
+    ("Menu", (0, 0, 0)), ("MenuBar", (0, 0, 0)), ("MenuHilight", (26, 235, 255)), ("MenuText", (255, 255, 255)),
+    ("Scrollbar", (0, 0, 0)), ("TitleText", (255, 255, 255)), ("Window", (0, 0, 0)), ("WindowFrame", (255, 255, 255)),
+    ("WindowText", (255, 255, 255)),
+]
+
+
+@dataclass
+class ColourScheme:
+    case: str
+    colours: list        # the user's system colours, set before the program starts
+    visual_styles: bool  # off, as a high-contrast scheme has it: every control in the system colours
+    face: tuple          # the window's face on the screen (ButtonFace)
+    text: tuple          # a caption label's letters on the screen (WindowText)
+
+
+COLOUR_SCHEMES = [
+    # Wine's own colours and its Light visual style, as a fresh prefix has them.
+    ColourScheme("standard colours", [], True, (245, 245, 245), (0, 0, 0)),
+    ColourScheme("High Contrast Black", HIGH_CONTRAST_BLACK, False, (0, 0, 0), (255, 255, 255)),
+]
+
+
+def _pixels(png, left, top, width, height):
+    """The RGB values of a rectangle of an image, row by row."""
+    ppm = subprocess.run(["convert", png, "-crop", f"{width}x{height}+{left}+{top}", "+repage",
+                          "-depth", "8", "ppm:-"], capture_output=True, timeout=60, check=True).stdout
+    # P6, width, height, maxval, then the bytes.
+    header = ppm.split(maxsplit=4)
+    data = header[4]
+    return [tuple(data[i:i + 3]) for i in range(0, len(data), 3)]
+
+
+def _nearest(pixels, colour):
+    """How far, in the largest channel, the pixel closest to colour is from it."""
+    return min(max(abs(a - b) for a, b in zip(pixel, colour)) for pixel in pixels)
+
+
+def _check_screen_colours(user, snapshot, scheme):
+    """The window as the screen shows it: its face and a caption's letters in the scheme's colours."""
+    shot = os.path.join(user.ctx.worker.scratch("print"), f"screen-{scheme.case.replace(' ', '-')}.png")
+    user.run.display.screenshot(shot)
+    origin_x, origin_y = user.run.origin
+    left, top = snapshot.window["client"][:2]
+    face = _pixels(shot, origin_x + left + 3, origin_y + top + 3, 1, 1)[0]
+    x0, y0, x1, y1 = snapshot.controls["Label1"]["rect"]
+    letters = _nearest(_pixels(shot, origin_x + x0, origin_y + y0, x1 - x0, y1 - y0), scheme.text)
+    if face != scheme.face or letters > 24:
+        raise ScenarioFailure(f"under {scheme.case} the window's face is {face}, not {scheme.face}, or the "
+                              f"caption's letters are {letters} levels from {scheme.text} (screen in {shot})")
+    return shot
+
+
+def _print_under(ctx, scheme):
+    user = Operator(ctx, env=_print_server_env(), colours=scheme.colours, visual_styles=scheme.visual_styles)
+    try:
+        user.select("Hair Styling", "10%")
+        user.click("cmdCalculate")
+        snapshot = user.see_labels("$60.00", "$54.00")
+        shot = _check_screen_colours(user, snapshot, scheme)
+        ctx.mark("the click on Print Form")
+        user.click("cmdPrint")
+        outdir = os.environ["TARNWICK_PRINT_OUTDIR"]
+        pdf = linux._run([os.path.join(linux.PRINT_HELPERS, "wait-for-pdf"), outdir, "60"], timeout=90)
+        pdf = pdf.strip().splitlines()[-1]
+        queued = ctx.since("the click on Print Form")
+        # Printing changed nothing on the window and asked nothing.
+        user.see(lambda s: not s.boxes and s.labels() == ("$60.00", "$54.00")
+                 and s.checked() == sorted(["optHairStyling", "opt10Percent"]), "the window unchanged after printing")
+        size = linux.check_page_is_sharp(pdf)
+
+        # At the screen's 96 dpi the ink on the page is the window's 432 x 272
+        # pixels, at the printable area's top left.
+        left, top = linux.printable_top_left(pdf)
+        at = (round(left * 96 / 72), round(top * 96 / 72))
+        page = os.path.join(ctx.worker.scratch("print"), f"page-{scheme.case.replace(' ', '-')}")
+        linux._run(["pdftoppm", "-r", "96", "-png", "-singlefile", pdf, page])
+        width, height, x, y = (int(v) for v in re.findall(r"-?\d+", linux._run(
+            ["convert", page + ".png", "-trim", "-format", "%w %h %X %Y", "info:"])))
+        ctx.note(f"{scheme.case}: PDF {size} bytes, out of the queue {queued:.2f} s after the click, "
+                 f"ink {width}x{height} at {x},{y}")
+        if abs(width - 432) > 1 or abs(height - 272) > 1 or abs(x - at[0]) > 1 or abs(y - at[1]) > 1:
+            raise ScenarioFailure(f"the page's ink is {width}x{height} at {x},{y}; the window is 432x272, "
+                                  f"and the printable area starts at {at[0]},{at[1]} (page in {page}.png)")
+        # Whatever the screen's colours, the page is the standard light look:
+        # black letters on a light face on white paper.
+        paper = _pixels(page + ".png", 0, 0, 1, 1)[0]
+        face = _pixels(page + ".png", x + 3, y + 3, 1, 1)[0]
+        layout = user.run.ask("layout")["controls"]["lblTotalDue"]
+        amount = _pixels(page + ".png", x + round(layout[0] / 15), y + round(layout[1] / 15),
+                         round((layout[2] - layout[0]) / 15), round((layout[3] - layout[1]) / 15))
+        ink = _nearest(amount, (0, 0, 0))
+        if paper != (255, 255, 255) or min(face) < 224 or ink > 64:
+            raise ScenarioFailure(f"under {scheme.case} the page is {paper}, its form's face {face}, and the "
+                                  f"total's letters {ink} levels from black (page in {page}.png, screen in {shot})")
+        user.expect_summary(summary_text(1, "$54.00"))
+    finally:
+        # One program at a time on the display: each makes a desktop of its own.
+        user.run.stop()
+
+
 @scenario("print_form_to_the_default_printer")
 def print_to_pdf(ctx):
-    user = Operator(ctx, env=_print_server_env())
-    user.select("Hair Styling", "10%")
-    user.click("cmdCalculate")
-    user.see_labels("$60.00", "$54.00")
-    ctx.mark("the click on Print Form")
-    user.click("cmdPrint")
-    outdir = os.environ["TARNWICK_PRINT_OUTDIR"]
-    pdf = linux._run([os.path.join(linux.PRINT_HELPERS, "wait-for-pdf"), outdir, "60"], timeout=90)
-    pdf = pdf.strip().splitlines()[-1]
-    queued = ctx.since("the click on Print Form")
-    # Printing changed nothing on the window and asked nothing.
-    user.see(lambda s: not s.boxes and s.labels() == ("$60.00", "$54.00")
-             and s.checked() == sorted(["optHairStyling", "opt10Percent"]), "the window unchanged after printing")
-    size = linux.check_page_is_sharp(pdf)
-
-    # At the screen's 96 dpi the ink on the page is the window's 432 x 272
-    # pixels, at the printable area's top left.
-    left, top = linux.printable_top_left(pdf)
-    at = (round(left * 96 / 72), round(top * 96 / 72))
-    page = os.path.join(ctx.worker.scratch("print"), "page")
-    linux._run(["pdftoppm", "-r", "96", "-png", "-singlefile", pdf, page])
-    width, height, x, y = (int(v) for v in re.findall(r"-?\d+", linux._run(
-        ["convert", page + ".png", "-trim", "-format", "%w %h %X %Y", "info:"])))
-    ctx.note(f"PDF {size} bytes, out of the queue {queued:.2f} s after the click, ink {width}x{height} at {x},{y}")
-    if abs(width - 432) > 1 or abs(height - 272) > 1 or abs(x - at[0]) > 1 or abs(y - at[1]) > 1:
-        raise ScenarioFailure(f"the page's ink is {width}x{height} at {x},{y}; the window is 432x272, "
-                              f"and the printable area starts at {at[0]},{at[1]} (page in {page}.png)")
-    user.expect_summary(summary_text(1, "$54.00"))
+    # The job of one run is collected before the next run prints.
+    for scheme in COLOUR_SCHEMES:
+        _print_under(ctx, scheme)
 
 
 @scenario("print_form_without_a_print_server")
