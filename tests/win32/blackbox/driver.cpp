@@ -29,9 +29,9 @@
 //
 // The accessibility events are heard by an out-of-context WinEvent hook on a
 // thread of the driver's own, as a screen reader hears them: each
-// EVENT_OBJECT_LIVEREGIONCHANGED of any process, recorded with the control
-// it came from (its layout name, else its class and ID) and that control's
-// text as the hook read it when the event arrived. `events` first lets the
+// EVENT_OBJECT_LIVEREGIONCHANGED of any process, recorded in the order the
+// events came, with the control each came from (its layout name, else its
+// class and ID) and that control's text as the hook read it when it arrived. `events` first lets the
 // hook thread handle every event queued for it, so an event raised before
 // the program handled an input that the runner has seen handled is in the
 // answer.
@@ -869,13 +869,24 @@ EventRecorder recorder;
 void CALLBACK EventRecorder::onEvent(
     HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD /*thread*/, DWORD /*time*/)
 {
-    HeardEvent heard{event, {}, object, child, textOf(window)};
+    // Its place is taken first: while the text is asked for, the thread
+    // handles the events that came after it, each a call of this inside
+    // this one. Only the loop's own message (`take`) moves the list away.
+    std::size_t place = 0;
+    {
+        const std::lock_guard lock(recorder.mutex_);
+        place = recorder.heard_.size();
+        recorder.heard_.push_back({event, {}, object, child, {}});
+    }
+    std::wstring control;
     if (const auto name = layoutName(findMain(), window))
-        heard.control = toUtf16(*name);
+        control = toUtf16(*name);
     else
-        heard.control = classOf(window) + L" id " + std::to_wstring(GetDlgCtrlID(window));
+        control = classOf(window) + L" id " + std::to_wstring(GetDlgCtrlID(window));
+    std::wstring text = textOf(window);
     const std::lock_guard lock(recorder.mutex_);
-    recorder.heard_.push_back(std::move(heard));
+    recorder.heard_[place].control = std::move(control);
+    recorder.heard_[place].text = std::move(text);
 }
 
 void events()

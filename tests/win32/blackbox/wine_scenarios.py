@@ -140,16 +140,17 @@ class Operator:
         return self.run.ask("events")["events"]
 
     def expect_announced(self, price, total, timeout=8.0):
-        """Both amount labels raised as changed live regions, each once, each
-        showing its amount as the event arrived, and nothing else."""
-        wanted = sorted([("lblServicePrice", price), ("lblTotalDue", total)])
+        """Both amount labels raised as changed live regions, each once, in
+        the order a reader should tell them, each showing its amount as the
+        event arrived, and nothing else."""
+        wanted = [("lblServicePrice", price), ("lblTotalDue", total)]
         heard = []
 
         def both():
             heard.extend(self.heard())
             return len(heard) >= len(wanted)
         poll(both, timeout, 0.02)
-        seen = sorted((event["control"], event["text"]) for event in heard)
+        seen = [(event["control"], event["text"]) for event in heard]
         # On the label itself, as NotifyWinEvent(..., OBJID_CLIENT, CHILDID_SELF) raises it.
         if seen != wanted or any((event["object"], event["child"]) != (-4, 0) for event in heard):
             raise ScenarioFailure(f"expected live-region events for {wanted}, heard {heard}")
