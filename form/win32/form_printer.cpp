@@ -27,6 +27,24 @@ struct DcDeleter {
     void operator()(HDC dc) const noexcept { DeleteDC(dc); }
 };
 using PrinterDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
+using BrushHandle = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDeleter>;
+
+// The page has the standard light look of Windows whatever the screen's
+// colours are: under a high-contrast scheme the screen's would print white
+// letters on a black page.
+constexpr COLORREF faceColour = RGB(240, 240, 240);    // COLOR_3DFACE
+constexpr COLORREF textColour = RGB(0, 0, 0);          // COLOR_BTNTEXT, COLOR_WINDOWTEXT
+constexpr COLORREF shadowColour = RGB(160, 160, 160);  // COLOR_3DSHADOW
+constexpr COLORREF outlineColour = RGB(105, 105, 105); // COLOR_3DDKSHADOW
+constexpr COLORREF circleColour = RGB(255, 255, 255);  // COLOR_WINDOW, an option's circle
+
+BrushHandle solidBrush(COLORREF colour)
+{
+    BrushHandle brush(CreateSolidBrush(colour));
+    if (!brush)
+        fail("the printer's brushes could not be made");
+    return brush;
+}
 
 std::wstring defaultPrinter()
 {
@@ -94,9 +112,9 @@ public:
     {
         const SelectedObject font(dc_, font_.get());
         SetBkMode(dc_, TRANSPARENT);
-        SetTextColor(dc_, GetSysColor(COLOR_BTNTEXT));
+        SetTextColor(dc_, textColour);
         const FittedLayout& layout = window_.layout();
-        fill(rect({0, 0, layout.clientWidth, layout.clientHeight}), COLOR_3DFACE);
+        fill(rect({0, 0, layout.clientWidth, layout.clientHeight}), face_);
         for (LayoutRow row = 0; row < formLayout.size(); ++row) {
             switch (formLayout[row].kind) {
             case ControlKind::Frame:
@@ -120,13 +138,13 @@ private:
     int x(int pixels) const { return static_cast<int>(std::lround(pixels * scaleX_)); }
     int y(int pixels) const { return static_cast<int>(std::lround(pixels * scaleY_)); }
 
-    void fill(const RECT& area, int colour) const { FillRect(dc_, &area, GetSysColorBrush(colour)); }
+    void fill(const RECT& area, const BrushHandle& brush) const { FillRect(dc_, &area, brush.get()); }
 
-    // An outline `line_` dots wide, inside `area`.
-    void outline(RECT area, int colour, int width) const
+    // An outline `width` dots wide, inside `area`.
+    void outline(RECT area, const BrushHandle& brush, int width) const
     {
         for (int i = 0; i < width; ++i) {
-            FrameRect(dc_, &area, GetSysColorBrush(colour));
+            FrameRect(dc_, &area, brush.get());
             InflateRect(&area, -1, -1);
         }
     }
@@ -151,9 +169,9 @@ private:
         // The frame's line runs through the middle of its caption, as on the screen.
         RECT box = area;
         box.top += size.cy / 2;
-        outline(box, COLOR_3DSHADOW, line_);
+        outline(box, shadow_, line_);
         RECT label{area.left + x(6), area.top, area.left + x(6) + size.cx + x(4), area.top + size.cy};
-        fill(label, COLOR_3DFACE);
+        fill(label, face_);
         label.left += x(2);
         paintText(label, caption, DT_LEFT | DT_HIDEPREFIX);
     }
@@ -164,13 +182,13 @@ private:
         const int diameter = y(13);
         const int top = (area.top + area.bottom - diameter) / 2;
         const RECT circle{area.left, top, area.left + diameter, top + diameter};
-        const PenHandle pen(CreatePen(PS_SOLID, line_, GetSysColor(COLOR_3DDKSHADOW)));
+        const PenHandle pen(CreatePen(PS_SOLID, line_, outlineColour));
         const SelectedObject selectedPen(dc_, pen.get());
-        const SelectedObject white(dc_, GetSysColorBrush(COLOR_WINDOW));
+        const SelectedObject white(dc_, circle_.get());
         Ellipse(dc_, circle.left, circle.top, circle.right, circle.bottom);
         if (window_.isChecked(row)) {
             const int inset = diameter * 4 / 13;
-            const SelectedObject dot(dc_, GetSysColorBrush(COLOR_WINDOWTEXT));
+            const SelectedObject dot(dc_, text_.get());
             Ellipse(dc_, circle.left + inset, circle.top + inset, circle.right - inset, circle.bottom - inset);
         }
         paintText({circle.right + x(4), area.top, area.right, area.bottom}, window_.text(row), DT_LEFT);
@@ -179,9 +197,9 @@ private:
     void paintButton(LayoutRow row) const
     {
         const RECT area = rect(window_.placeOnForm(row));
-        fill(area, COLOR_3DFACE);
+        fill(area, face_);
         const bool isDefault = formLayout[row].role == ControlRole::DefaultButton;
-        outline(area, COLOR_3DDKSHADOW, isDefault ? 2 * line_ : line_);
+        outline(area, outline_, isDefault ? 2 * line_ : line_);
         paintText(area, window_.text(row), DT_CENTER);
     }
 
@@ -191,6 +209,11 @@ private:
     double scaleY_;
     FontHandle font_;
     int line_ = 1;
+    BrushHandle face_ = solidBrush(faceColour);
+    BrushHandle text_ = solidBrush(textColour);
+    BrushHandle shadow_ = solidBrush(shadowColour);
+    BrushHandle outline_ = solidBrush(outlineColour);
+    BrushHandle circle_ = solidBrush(circleColour);
 };
 
 } // namespace

@@ -236,6 +236,8 @@ LRESULT CALLBACK frmTarnwick2::windowProcedure(HWND window, UINT message, WPARAM
 
 LRESULT frmTarnwick2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (const std::optional<LRESULT> handled = platform_.filterMessage(message, wParam, lParam))
+        return *handled;
     switch (message) {
     case WM_COMMAND:
         onCommand(LOWORD(wParam), HIWORD(wParam));

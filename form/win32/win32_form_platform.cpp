@@ -57,6 +57,7 @@ void Win32FormPlatform::setLabelText(AmountLabel label, const std::string& text)
 {
     if (!SetWindowTextW(control(label), toUtf16(text).c_str()))
         fail("Setting a label's text");
+    liveRegions_.labelChanged(label);
 }
 
 void Win32FormPlatform::focusCalculate()
@@ -64,9 +65,9 @@ void Win32FormPlatform::focusCalculate()
     window_.focusControl("cmdCalculate");
 }
 
-void Win32FormPlatform::announce(const std::string& /*text*/)
+void Win32FormPlatform::announce(const std::string& text)
 {
-    // Not yet heard by screen readers.
+    liveRegions_.announce(text);
 }
 
 void Win32FormPlatform::printForm()

@@ -1,8 +1,11 @@
 #pragma once
 
 #include "form/form_platform.h"
+#include "form/win32/live_regions.h"
 
 #include <windows.h>
+
+#include <optional>
 
 namespace tarnwick {
 
@@ -12,7 +15,7 @@ class frmTarnwick2;
 class Win32FormPlatform final : public FormPlatform {
 public:
     // `window` outlives this object.
-    explicit Win32FormPlatform(frmTarnwick2& window) : window_(window) { }
+    explicit Win32FormPlatform(frmTarnwick2& window) : window_(window), liveRegions_(window) { }
 
     bool isSelected(SalesOption option) const override;
     void select(SalesOption option) override;
@@ -26,11 +29,19 @@ public:
     void endProgram() override;
     MoneyFormat moneyFormat() const override;
 
+    // The window's messages that are the platform's own (live_regions.h),
+    // seen before the window's handling; nullopt leaves a message to it.
+    std::optional<LRESULT> filterMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept
+    {
+        return liveRegions_.filterMessage(message, wParam, lParam);
+    }
+
 private:
     HWND control(SalesOption option) const;
     HWND control(AmountLabel label) const;
 
     frmTarnwick2& window_;
+    LiveRegions liveRegions_;
 };
 
 } // namespace tarnwick

@@ -15,10 +15,26 @@
 //   region                   the user's region and its money settings
 //   setregion NAME VALUE     changes one of the user's own region settings
 //   setdpi N                 the display's DPI for programs started after it (LogPixels)
+//   setcolour NAME R G B     one of the user's system colours (Control Panel\Colors),
+//                            for programs started after it
+//   visualstyles on|off      the user's visual style (theme) for programs started after it;
+//                            off, controls draw in the system colours, as under a
+//                            high-contrast scheme
+//   events                   the accessibility events heard since the last `events`,
+//                            oldest first, and forgets them
 //   quit
 //
 // Controls are named as in the layout table. Rectangles are [left, top,
 // right, bottom] in screen pixels.
+//
+// The accessibility events are heard by an out-of-context WinEvent hook on a
+// thread of the driver's own, as a screen reader hears them: each
+// EVENT_OBJECT_LIVEREGIONCHANGED of any process, recorded in the order the
+// events came, with the control each came from (its layout name, else its
+// class and ID) and that control's text as the hook read it when it arrived. `events` first lets the
+// hook thread handle every event queued for it, so an event raised before
+// the program handled an input that the runner has seen handled is in the
+// answer.
 
 #include "form/form_layout.h"
 #include "form/win32/control_ids.h"
@@ -29,12 +45,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -768,6 +788,160 @@ void setDpi(const std::vector<std::string>& words)
     answer(json);
 }
 
+// One accessibility event as the hook heard it.
+struct HeardEvent {
+    DWORD event;
+    std::wstring control; // the layout's name, else the window's class and ID
+    LONG object;
+    LONG child;
+    std::wstring text; // the control's, when the event arrived
+};
+
+// The accessibility events heard, and the hook thread that hears them.
+class EventRecorder {
+public:
+    // Starts the hook thread, which runs as long as the driver.
+    void start()
+    {
+        std::unique_lock lock(mutex_);
+        std::thread([this] { hear(); }).detach();
+        changed_.wait(lock, [this] { return threadId_ != 0; });
+    }
+
+    bool hooked()
+    {
+        const std::lock_guard lock(mutex_);
+        return hook_ != nullptr;
+    }
+
+    // The events heard since the last call, once the hook thread has handled
+    // all that were queued for it; nullopt when it does not answer.
+    std::optional<std::vector<HeardEvent>> take()
+    {
+        std::unique_lock lock(mutex_);
+        const WPARAM wanted = ++flushes_;
+        if (!PostThreadMessageW(threadId_, WM_APP, wanted, 0))
+            return std::nullopt;
+        if (!changed_.wait_for(lock, std::chrono::milliseconds(replyTimeoutMs), [&] { return flushed_ >= wanted; }))
+            return std::nullopt;
+        return std::exchange(heard_, {});
+    }
+
+private:
+    void hear()
+    {
+        // The hook's callbacks come on this thread, from its message loop.
+        HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED, nullptr,
+            &EventRecorder::onEvent, 0, 0, WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+        {
+            const std::lock_guard lock(mutex_);
+            hook_ = hook;
+            threadId_ = GetCurrentThreadId();
+        }
+        changed_.notify_all();
+        MSG message{};
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (message.hwnd == nullptr && message.message == WM_APP) {
+                {
+                    const std::lock_guard lock(mutex_);
+                    flushed_ = message.wParam;
+                }
+                changed_.notify_all();
+            }
+            DispatchMessageW(&message);
+        }
+    }
+
+    static void CALLBACK onEvent(
+        HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD /*thread*/, DWORD /*time*/);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    DWORD threadId_ = 0;
+    HWINEVENTHOOK hook_ = nullptr;
+    WPARAM flushes_ = 0;
+    WPARAM flushed_ = 0;
+    std::vector<HeardEvent> heard_;
+};
+
+EventRecorder recorder;
+
+void CALLBACK EventRecorder::onEvent(
+    HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG child, DWORD /*thread*/, DWORD /*time*/)
+{
+    // Its place is taken first: while the text is asked for, the thread
+    // handles the events that came after it, each a call of this inside
+    // this one. Only the loop's own message (`take`) moves the list away.
+    std::size_t place = 0;
+    {
+        const std::lock_guard lock(recorder.mutex_);
+        place = recorder.heard_.size();
+        recorder.heard_.push_back({event, {}, object, child, {}});
+    }
+    std::wstring control;
+    if (const auto name = layoutName(findMain(), window))
+        control = toUtf16(*name);
+    else
+        control = classOf(window) + L" id " + std::to_wstring(GetDlgCtrlID(window));
+    std::wstring text = textOf(window);
+    const std::lock_guard lock(recorder.mutex_);
+    recorder.heard_[place].control = std::move(control);
+    recorder.heard_[place].text = std::move(text);
+}
+
+void events()
+{
+    if (!recorder.hooked())
+        return fail("SetWinEventHook failed");
+    const auto heard = recorder.take();
+    if (!heard)
+        return fail("the event hook's thread did not answer");
+    Json json;
+    json.open('{').key("ok").value(true).key("events").open('[');
+    for (const HeardEvent& event : *heard) {
+        json.open('{');
+        json.key("event").value(event.event == EVENT_OBJECT_LIVEREGIONCHANGED ? "live_region_changed" : "other");
+        json.key("id").value(static_cast<long long>(event.event));
+        json.key("control").value(event.control);
+        json.key("object").value(static_cast<long long>(event.object));
+        json.key("child").value(static_cast<long long>(event.child));
+        json.key("text").value(event.text);
+        json.close('}');
+    }
+    json.close(']').close('}');
+    answer(json);
+}
+
+// Sets one of the user's system colours as Control Panel keeps it; programs
+// started afterwards paint with it.
+void setColour(const std::vector<std::string>& words)
+{
+    if (words.size() != 5)
+        return fail("usage: setcolour NAME R G B");
+    const std::wstring value = toUtf16(words[2] + " " + words[3] + " " + words[4]);
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, L"Control Panel\\Colors", toUtf16(words[1]).c_str(), REG_SZ, value.c_str(),
+            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)))
+        != ERROR_SUCCESS)
+        return fail("the colour " + words[1] + " could not be set");
+    Json json;
+    json.open('{').key("ok").value(true).key(words[1]).value(value).close('}');
+    answer(json);
+}
+
+void setVisualStyles(const std::vector<std::string>& words)
+{
+    if (words.size() != 2 || (words[1] != "on" && words[1] != "off"))
+        return fail("usage: visualstyles on|off");
+    const std::wstring active = words[1] == "on" ? L"1" : L"0";
+    if (RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager",
+            L"ThemeActive", REG_SZ, active.c_str(), static_cast<DWORD>((active.size() + 1) * sizeof(wchar_t)))
+        != ERROR_SUCCESS)
+        return fail("ThemeActive could not be set");
+    Json json;
+    json.open('{').key("ok").value(true).key("visual_styles").value(words[1]).close('}');
+    answer(json);
+}
+
 bool readLine(std::string& line)
 {
     static std::string pending;
@@ -799,6 +973,7 @@ bool readLine(std::string& line)
 
 int main()
 {
+    recorder.start();
     std::string line;
     while (readLine(line)) {
         const std::vector<std::string> words = split(line, ' ');
@@ -822,6 +997,12 @@ int main()
                 setRegion(words);
             else if (command == "setdpi")
                 setDpi(words);
+            else if (command == "setcolour")
+                setColour(words);
+            else if (command == "visualstyles")
+                setVisualStyles(words);
+            else if (command == "events")
+                events();
             else if (command == "region")
                 region();
             else if (command == "quit")

@@ -64,8 +64,9 @@ class Context:
         self.marks = {}
         self.last_mark = None
 
-    def launch(self, env=None, region=(), dpi=None):
-        run = WineRun(self.worker, f"run{len(self.runs) + 1}", env=env, region=region, dpi=dpi)
+    def launch(self, env=None, region=(), dpi=None, colours=(), visual_styles=True):
+        run = WineRun(self.worker, f"run{len(self.runs) + 1}", env=env, region=region, dpi=dpi, colours=colours,
+                      visual_styles=visual_styles)
         self.runs.append(run)
         return run
 

@@ -193,7 +193,7 @@ class Snapshot:
 class WineRun:
     """tarnwick.exe and the driver in a prefix of their own, on one display."""
 
-    def __init__(self, worker, name, env=None, region=(), dpi=None):
+    def __init__(self, worker, name, env=None, region=(), dpi=None, colours=(), visual_styles=True):
         self.worker = worker
         self.display = worker.display
         self.processes = worker.processes
@@ -212,8 +212,8 @@ class WineRun:
         self.desktop = None
         self._stopped = False
         try:
-            # The driver first: it starts the prefix's server, and a region
-            # setting it makes is in place before the program reads it.
+            # The driver first: it starts the prefix's server, and a region,
+            # DPI or colour setting it makes is in place before the program reads it.
             self._driver_log = open(os.path.join(self.dir, "driver.log"), "w")
             self.driver = self.processes.start(["wine", worker.config.driver], env=self.env, stdin=subprocess.PIPE,
                                                stdout=subprocess.PIPE, stderr=self._driver_log)
@@ -223,6 +223,10 @@ class WineRun:
                 self.ask(f"setregion {setting} {value}")
             if dpi:
                 self.ask(f"setdpi {dpi}")
+            for colour, (red, green, blue) in colours:
+                self.ask(f"setcolour {colour} {red} {green} {blue}")
+            if not visual_styles:
+                self.ask("visualstyles off")
             self._log = open(self.log_path, "w")
             self.started = time.monotonic()
             self.program = self.processes.start(["wine", worker.config.exe], env=self.env, stdout=self._log,

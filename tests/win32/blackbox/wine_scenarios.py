@@ -11,11 +11,12 @@ run their rows one after another in one program and report every row that failed
 
 import os
 import re
+import subprocess
 from dataclasses import dataclass
 from decimal import Decimal
 
 import scenarios as linux  # the Linux suite's checks of the printed page
-from wine_harness import ScenarioFailure, SetupError
+from wine_harness import ScenarioFailure, SetupError, poll
 
 # --------------------------------------------------------------------------
 # The salon's price list and the texts the window shows for it
@@ -95,9 +96,9 @@ class RowFailures:
 class Operator:
     """One run of the program and the hands and eyes that work it."""
 
-    def __init__(self, ctx, env=None, region=(), dpi=None):
+    def __init__(self, ctx, env=None, region=(), dpi=None, colours=(), visual_styles=True):
         self.ctx = ctx
-        self.run = ctx.launch(env=env, region=region, dpi=dpi)
+        self.run = ctx.launch(env=env, region=region, dpi=dpi, colours=colours, visual_styles=visual_styles)
 
     # -- seeing
 
@@ -131,6 +132,37 @@ class Operator:
         self.see(lambda s: s.focused() not in (None, start), f"Tab to move the focus from {start!r}")
         self.key("shift+Tab")
         self.see_focus(start)
+
+    # -- hearing, as a screen reader hears the window
+
+    def heard(self):
+        """The live-region events the driver's hook has heard since last asked."""
+        return self.run.ask("events")["events"]
+
+    def expect_announced(self, price, total, timeout=8.0):
+        """Both amount labels raised as changed live regions, each once, in
+        the order a reader should tell them, each showing its amount as the
+        event arrived, and nothing else."""
+        wanted = [("lblServicePrice", price), ("lblTotalDue", total)]
+        heard = []
+
+        def both():
+            heard.extend(self.heard())
+            return len(heard) >= len(wanted)
+        poll(both, timeout, 0.02)
+        seen = [(event["control"], event["text"]) for event in heard]
+        # On the label itself, as NotifyWinEvent(..., OBJID_CLIENT, CHILDID_SELF) raises it.
+        if seen != wanted or any((event["object"], event["child"]) != (-4, 0) for event in heard):
+            raise ScenarioFailure(f"expected live-region events for {wanted}, heard {heard}")
+        return heard
+
+    def expect_nothing_announced(self):
+        """Once all sent so far has been handled (a barrier), no live-region
+        event came: the window had moved past what it would have told."""
+        self.barrier()
+        heard = self.heard()
+        if heard:
+            raise ScenarioFailure(f"expected no live-region event, heard {heard}")
 
     # -- doing
 
@@ -329,8 +361,13 @@ def prices_by_mouse(ctx):
             user.see_selection(SERVICES[service], COUPONS[coupon])
             user.click("cmdCalculate")
             user.see_labels(usd(PRICES[service]), usd(total_due(service, coupon)))
+            user.expect_announced(usd(PRICES[service]), usd(total_due(service, coupon)))
         rows.row(f"{service}, {coupon}", check)
-    rows.report(len(PRICE_ROWS))
+    # The operator who presses again waits for an answer: the same amounts are told again.
+    service, coupon = PRICE_ROWS[-1]
+    rows.row("Calculate again, the same amounts", lambda: (
+        user.click("cmdCalculate"), user.expect_announced(usd(PRICES[service]), usd(total_due(service, coupon)))))
+    rows.report(len(PRICE_ROWS) + 1)
 
 
 # --------------------------------------------------------------------------
@@ -412,6 +449,7 @@ def escape_from_everywhere(ctx):
             user.see_selection("optHairStyling", "opt20Percent")
             user.key("Return")
             user.see_labels("$60.00", "$48.00")
+            user.expect_announced("$60.00", "$48.00")
             if place.startswith("opt"):
                 user.click(place)
             else:
@@ -419,7 +457,7 @@ def escape_from_everywhere(ctx):
             user.see_focus(place)
             user.key("Escape")
             user.see_cleared()
-            user.barrier()
+            user.expect_nothing_announced()
         rows.row(f"Esc on {place}", check)
     rows.report(len(ESCAPE_FROM))
     # Esc presses Clear only: nobody was counted.
@@ -435,7 +473,8 @@ class EnterCase:
 
 
 def _calculated(service, coupon):
-    return lambda user: user.see_labels(usd(PRICES[service]), usd(total_due(service, coupon)))
+    price, total = usd(PRICES[service]), usd(total_due(service, coupon))
+    return lambda user: (user.see_labels(price, total), user.expect_announced(price, total))
 
 
 def _summary_by_enter(user):
@@ -456,9 +495,10 @@ ENTER_CASES = [
     EnterCase("Calculate", [("click", "optPermanentMakeup"), ("click", "opt10Percent"), ("tab", "cmdCalculate")],
               _calculated("Permanent Makeup", "10%"), "cmdCalculate"),
     EnterCase("Clear, after Calculate", [("key", "Return", OPENING), ("tab", "cmdClear")],
-              lambda user: user.see_cleared()),
+              lambda user: (user.see_cleared(), user.expect_nothing_announced())),
     EnterCase("Next Patron", [("click", "optHairStyling"), ("tab", "cmdNext")],
-              lambda user: (user.see_cleared(), user.expect_summary(summary_text(1, "$60.00")))),
+              lambda user: (user.see_cleared(), user.expect_nothing_announced(),
+                            user.expect_summary(summary_text(1, "$60.00")))),
     EnterCase("Summary", [("tab", "cmdSummary")], _summary_by_enter),
 ]
 
@@ -474,6 +514,8 @@ for enter_case in ENTER_CASES:
                 user.see_selection(*selection[0])
             else:
                 user.focus_by_tab(what)
+        # What the preparation told (its Enter on Calculate) is not the case's.
+        user.heard()
         user.key("Return")
         case.check(user)
         if case.focus_after:
@@ -556,18 +598,22 @@ def access_keys(ctx):
 @scenario("next_patron_recalculates_counts_and_clears")
 def next_patron(ctx):
     user = Operator(ctx)
-    # On a fresh window Next Patron counts the Makeover it calculates.
+    # On a fresh window Next Patron counts the Makeover it calculates; a
+    # reader hears only the focus back on Calculate, not the cleared amounts.
     user.click("cmdNext")
     user.see_cleared()
+    user.expect_nothing_announced()
     user.key("alt+1")
     user.see_selection("optMakeover", "opt10Percent")
     user.key("Return")
     user.see_labels("$125.00", "$112.50")
+    user.expect_announced("$125.00", "$112.50")
     user.click("optManicure")
     user.see_selection("optManicure", "opt10Percent")
     # Counted at the selection as it is now, not at the stale labels.
     user.click("cmdNext")
     user.see_cleared()
+    user.expect_nothing_announced()
     user.expect_summary(summary_text(2, usd(Decimal("125") + Decimal("31.50"))))
 
 
@@ -589,6 +635,7 @@ def summary_box(ctx):
     user.see_selection("optHairStyling", "opt20Percent")
     user.key("Return")
     user.see_labels("$60.00", "$48.00")
+    user.expect_announced("$60.00", "$48.00")
     text = user.open_summary()
     if text != summary_text(1, "$48.00"):
         raise ScenarioFailure(f"summary after Calculate: {text!r}")
@@ -597,6 +644,8 @@ def summary_box(ctx):
         raise ScenarioFailure("the window was not cleared under the box\n" + under.describe())
     user.close_box()
     user.see_cleared()
+    # The box spoke for itself; the Calculate of the Next Patron under it tells nothing.
+    user.expect_nothing_announced()
     user.expect_summary(summary_text(1, "$48.00"), how="Return")
     user.expect_summary(summary_text(1, "$48.00"), how="space")
 
@@ -687,7 +736,9 @@ def overflow(ctx):
     user.close_box()
     after = user.run.snapshot()
     ctx.note(f"after the error: labels {after.labels()}, focus {after.focused()}")
-    user.barrier()
+    # Neither the counted patrons (each cleared at once) nor the refused one
+    # (its amounts shown under the error box) were told as results.
+    user.expect_nothing_announced()
     user.key("alt+l")
     user.see_cleared()
     user.expect_summary(summary_text(COUNTED, TAKINGS_AT_LIMIT))
@@ -772,36 +823,120 @@ def _print_server_env():
     return {"CUPS_SERVER": os.environ["CUPS_SERVER"], "CUPS_SERVERROOT": os.environ.get("CUPS_SERVERROOT", "")}
 
 
+# The colours of Windows' High Contrast Black, as Control Panel\Colors keeps them.
+HIGH_CONTRAST_BLACK = [
+    ("ActiveBorder", (0, 0, 0)), ("ActiveTitle", (0, 0, 0)), ("AppWorkSpace", (0, 0, 0)), ("Background", (0, 0, 0)),
+    ("ButtonAlternateFace", (0, 0, 0)), ("ButtonDkShadow", (255, 255, 255)), ("ButtonFace", (0, 0, 0)),
+    ("ButtonHilight", (255, 255, 255)), ("ButtonLight", (255, 255, 255)), ("ButtonShadow", (255, 255, 255)),
+    ("ButtonText", (255, 255, 255)), ("GradientActiveTitle", (0, 0, 0)), ("GradientInactiveTitle", (0, 0, 0)),
+    ("GrayText", (63, 242, 63)), ("Hilight", (26, 235, 255)), ("HilightText", (0, 0, 0)),
+    ("HotTrackingColor", (255, 255, 0)), ("InactiveBorder", (0, 0, 0)), ("InactiveTitle", (0, 0, 0)),
+    ("InactiveTitleText", (63, 242, 63)), ("InfoText", (255, 255, 255)), ("InfoWindow", (0, 0, 0)),
+    ("Menu", (0, 0, 0)), ("MenuBar", (0, 0, 0)), ("MenuHilight", (26, 235, 255)), ("MenuText", (255, 255, 255)),
+    ("Scrollbar", (0, 0, 0)), ("TitleText", (255, 255, 255)), ("Window", (0, 0, 0)), ("WindowFrame", (255, 255, 255)),
+    ("WindowText", (255, 255, 255)),
+]
+
+
+@dataclass
+class ColourScheme:
+    case: str
+    colours: list        # the user's system colours, set before the program starts
+    visual_styles: bool  # off, as a high-contrast scheme has it: every control in the system colours
+    face: tuple          # the window's face on the screen (ButtonFace)
+    text: tuple          # a caption label's letters on the screen (WindowText)
+
+
+COLOUR_SCHEMES = [
+    # Wine's own colours and its Light visual style, as a fresh prefix has them.
+    ColourScheme("standard colours", [], True, (245, 245, 245), (0, 0, 0)),
+    ColourScheme("High Contrast Black", HIGH_CONTRAST_BLACK, False, (0, 0, 0), (255, 255, 255)),
+]
+
+
+def _pixels(png, left, top, width, height):
+    """The RGB values of a rectangle of an image, row by row."""
+    ppm = subprocess.run(["convert", png, "-crop", f"{width}x{height}+{left}+{top}", "+repage",
+                          "-depth", "8", "ppm:-"], capture_output=True, timeout=60, check=True).stdout
+    # P6, width, height, maxval, then the bytes.
+    header = ppm.split(maxsplit=4)
+    data = header[4]
+    return [tuple(data[i:i + 3]) for i in range(0, len(data), 3)]
+
+
+def _nearest(pixels, colour):
+    """How far, in the largest channel, the pixel closest to colour is from it."""
+    return min(max(abs(a - b) for a, b in zip(pixel, colour)) for pixel in pixels)
+
+
+def _check_screen_colours(user, snapshot, scheme):
+    """The window as the screen shows it: its face and a caption's letters in the scheme's colours."""
+    shot = os.path.join(user.ctx.worker.scratch("print"), f"screen-{scheme.case.replace(' ', '-')}.png")
+    user.run.display.screenshot(shot)
+    origin_x, origin_y = user.run.origin
+    left, top = snapshot.window["client"][:2]
+    face = _pixels(shot, origin_x + left + 3, origin_y + top + 3, 1, 1)[0]
+    x0, y0, x1, y1 = snapshot.controls["Label1"]["rect"]
+    letters = _nearest(_pixels(shot, origin_x + x0, origin_y + y0, x1 - x0, y1 - y0), scheme.text)
+    if face != scheme.face or letters > 24:
+        raise ScenarioFailure(f"under {scheme.case} the window's face is {face}, not {scheme.face}, or the "
+                              f"caption's letters are {letters} levels from {scheme.text} (screen in {shot})")
+    return shot
+
+
+def _print_under(ctx, scheme):
+    user = Operator(ctx, env=_print_server_env(), colours=scheme.colours, visual_styles=scheme.visual_styles)
+    try:
+        user.select("Hair Styling", "10%")
+        user.click("cmdCalculate")
+        snapshot = user.see_labels("$60.00", "$54.00")
+        shot = _check_screen_colours(user, snapshot, scheme)
+        ctx.mark("the click on Print Form")
+        user.click("cmdPrint")
+        outdir = os.environ["TARNWICK_PRINT_OUTDIR"]
+        pdf = linux._run([os.path.join(linux.PRINT_HELPERS, "wait-for-pdf"), outdir, "60"], timeout=90)
+        pdf = pdf.strip().splitlines()[-1]
+        queued = ctx.since("the click on Print Form")
+        # Printing changed nothing on the window and asked nothing.
+        user.see(lambda s: not s.boxes and s.labels() == ("$60.00", "$54.00")
+                 and s.checked() == sorted(["optHairStyling", "opt10Percent"]), "the window unchanged after printing")
+        size = linux.check_page_is_sharp(pdf)
+
+        # At the screen's 96 dpi the ink on the page is the window's 432 x 272
+        # pixels, at the printable area's top left.
+        left, top = linux.printable_top_left(pdf)
+        at = (round(left * 96 / 72), round(top * 96 / 72))
+        page = os.path.join(ctx.worker.scratch("print"), f"page-{scheme.case.replace(' ', '-')}")
+        linux._run(["pdftoppm", "-r", "96", "-png", "-singlefile", pdf, page])
+        width, height, x, y = (int(v) for v in re.findall(r"-?\d+", linux._run(
+            ["convert", page + ".png", "-trim", "-format", "%w %h %X %Y", "info:"])))
+        ctx.note(f"{scheme.case}: PDF {size} bytes, out of the queue {queued:.2f} s after the click, "
+                 f"ink {width}x{height} at {x},{y}")
+        if abs(width - 432) > 1 or abs(height - 272) > 1 or abs(x - at[0]) > 1 or abs(y - at[1]) > 1:
+            raise ScenarioFailure(f"the page's ink is {width}x{height} at {x},{y}; the window is 432x272, "
+                                  f"and the printable area starts at {at[0]},{at[1]} (page in {page}.png)")
+        # Whatever the screen's colours, the page is the standard light look:
+        # black letters on a light face on white paper.
+        paper = _pixels(page + ".png", 0, 0, 1, 1)[0]
+        face = _pixels(page + ".png", x + 3, y + 3, 1, 1)[0]
+        layout = user.run.ask("layout")["controls"]["lblTotalDue"]
+        amount = _pixels(page + ".png", x + round(layout[0] / 15), y + round(layout[1] / 15),
+                         round((layout[2] - layout[0]) / 15), round((layout[3] - layout[1]) / 15))
+        ink = _nearest(amount, (0, 0, 0))
+        if paper != (255, 255, 255) or min(face) < 224 or ink > 64:
+            raise ScenarioFailure(f"under {scheme.case} the page is {paper}, its form's face {face}, and the "
+                                  f"total's letters {ink} levels from black (page in {page}.png, screen in {shot})")
+        user.expect_summary(summary_text(1, "$54.00"))
+    finally:
+        # One program at a time on the display: each makes a desktop of its own.
+        user.run.stop()
+
+
 @scenario("print_form_to_the_default_printer")
 def print_to_pdf(ctx):
-    user = Operator(ctx, env=_print_server_env())
-    user.select("Hair Styling", "10%")
-    user.click("cmdCalculate")
-    user.see_labels("$60.00", "$54.00")
-    ctx.mark("the click on Print Form")
-    user.click("cmdPrint")
-    outdir = os.environ["TARNWICK_PRINT_OUTDIR"]
-    pdf = linux._run([os.path.join(linux.PRINT_HELPERS, "wait-for-pdf"), outdir, "60"], timeout=90)
-    pdf = pdf.strip().splitlines()[-1]
-    queued = ctx.since("the click on Print Form")
-    # Printing changed nothing on the window and asked nothing.
-    user.see(lambda s: not s.boxes and s.labels() == ("$60.00", "$54.00")
-             and s.checked() == sorted(["optHairStyling", "opt10Percent"]), "the window unchanged after printing")
-    size = linux.check_page_is_sharp(pdf)
-
-    # At the screen's 96 dpi the ink on the page is the window's 432 x 272
-    # pixels, at the printable area's top left.
-    left, top = linux.printable_top_left(pdf)
-    at = (round(left * 96 / 72), round(top * 96 / 72))
-    page = os.path.join(ctx.worker.scratch("print"), "page")
-    linux._run(["pdftoppm", "-r", "96", "-png", "-singlefile", pdf, page])
-    width, height, x, y = (int(v) for v in re.findall(r"-?\d+", linux._run(
-        ["convert", page + ".png", "-trim", "-format", "%w %h %X %Y", "info:"])))
-    ctx.note(f"PDF {size} bytes, out of the queue {queued:.2f} s after the click, ink {width}x{height} at {x},{y}")
-    if abs(width - 432) > 1 or abs(height - 272) > 1 or abs(x - at[0]) > 1 or abs(y - at[1]) > 1:
-        raise ScenarioFailure(f"the page's ink is {width}x{height} at {x},{y}; the window is 432x272, "
-                              f"and the printable area starts at {at[0]},{at[1]} (page in {page}.png)")
-    user.expect_summary(summary_text(1, "$54.00"))
+    # The job of one run is collected before the next run prints.
+    for scheme in COLOUR_SCHEMES:
+        _print_under(ctx, scheme)
 
 
 @scenario("print_form_without_a_print_server")
