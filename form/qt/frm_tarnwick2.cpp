@@ -3,6 +3,7 @@
 #include "form/form_layout.h"
 #include "form/keyboard_model.h"
 #include "form/layout_fitting.h"
+#include "form/qt/accessible_interfaces.h"
 #include "form/qt/caption_fitting.h"
 
 #include <QGroupBox>
@@ -50,9 +51,6 @@ QWidget* makeControl(const ControlEntry& entry, QWidget* container)
     case ControlKind::Label: {
         auto* label = new QLabel(text(entry.caption), container);
         label->setTextFormat(Qt::PlainText);
-        // The row an amount belongs to, for screen readers: its caption, without the colon.
-        if (const std::string_view caption = labelCaptionFor(entry.name); !caption.empty())
-            label->setAccessibleDescription(text(caption.substr(0, caption.find(':'))));
         return label;
     }
     }
@@ -72,6 +70,8 @@ frmTarnwick2::frmTarnwick2(QWidget* parent) : QDialog(parent), platform_(*this),
 
 void frmTarnwick2::createControls()
 {
+    // Before the first label is made: Qt keeps the first interface it makes.
+    installAccessibleInterfaces();
     std::map<std::string_view, QWidget*> containers{{"", this}};
     for (std::size_t row = 0; row < formLayout.size(); ++row) {
         const ControlEntry& entry = formLayout[row];
@@ -81,6 +81,12 @@ void frmTarnwick2::createControls()
         if (entry.kind == ControlKind::Frame)
             containers.emplace(entry.name, control);
         controls_[row] = control;
+    }
+    // A caption label is the buddy of the control it names, which screen
+    // readers then hear as that control's label: "Total Due: $54.00".
+    for (std::size_t row = 0; row < formLayout.size(); ++row) {
+        if (const std::optional<std::size_t> label = rowNamed(formLayout[row].labelledBy))
+            qobject_cast<QLabel*>(controls_[*label])->setBuddy(controls_[row]);
     }
     fitCaptions(*this);
 

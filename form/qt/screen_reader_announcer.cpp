@@ -1,7 +1,8 @@
 #include "form/qt/screen_reader_announcer.h"
 
+#include "form/qt/accessible_interfaces.h"
+
 #include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
@@ -9,26 +10,6 @@
 namespace tarnwick {
 
 namespace {
-
-class AnnouncerInterface final : public QAccessibleWidget {
-public:
-    explicit AnnouncerInterface(ScreenReaderAnnouncer* announcer)
-        : QAccessibleWidget(announcer, QAccessible::Notification)
-    {
-    }
-
-    // The name is the announcement; there is no description to read after it.
-    QString text(QAccessible::Text kind) const override
-    {
-        return kind == QAccessible::Name ? static_cast<const ScreenReaderAnnouncer*>(object())->text() : QString();
-    }
-};
-
-QAccessibleInterface* announcerInterface(const QString& /*className*/, QObject* object)
-{
-    auto* announcer = qobject_cast<ScreenReaderAnnouncer*>(object);
-    return announcer ? new AnnouncerInterface(announcer) : nullptr;
-}
 
 QEvent::Type deliveryEvent()
 {
@@ -49,8 +30,7 @@ QStringList textsOf(const std::array<const QLabel*, 2>& labels)
 ScreenReaderAnnouncer::ScreenReaderAnnouncer()
 {
     // Before this object's interface is first asked for, or Qt makes a plain one.
-    static const bool factoryInstalled = (QAccessible::installFactory(announcerInterface), true);
-    (void)factoryInstalled;
+    installAccessibleInterfaces();
     setObjectName(QStringLiteral("screenReaderAnnouncer"));
 }
 

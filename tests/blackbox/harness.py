@@ -320,6 +320,7 @@ class Node:
     description: str
     states: frozenset
     extents: tuple  # x, y, width, height on the screen
+    labelled_by: str = ""  # the name of the label that names it, for a label
 
     @property
     def centre(self):
@@ -388,7 +389,8 @@ class Snapshot:
         main = self.main
         if not main:
             return {}
-        return {n.description: n.name for n in main.find(role="label") if n.description}
+        # Each amount by the caption that names it, without the colon.
+        return {n.labelled_by.rstrip(":"): n.name for n in main.find(role="label") if n.labelled_by}
 
     def button(self, name):
         main = self.main
@@ -610,8 +612,14 @@ def _node(session, accessible):
         extents = (box.x, box.y, box.width, box.height)
     except NotImplementedError:
         extents = (0, 0, 0, 0)
-    return Node(accessible.getRoleName(), accessible.name or "", accessible.description or "",
-                states, extents)
+    role = accessible.getRoleName()
+    labelled_by = ""
+    if role == "label":
+        for relation in accessible.getRelationSet():
+            if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY and relation.getNTargets():
+                labelled_by = relation.getTarget(0).name or ""
+    return Node(role, accessible.name or "", accessible.description or "", states, extents,
+                labelled_by)
 
 
 def _collect(session, accessible, into, depth=0):
