@@ -49,8 +49,13 @@ QWidget* makeControl(const ControlEntry& entry, QWidget* container)
         return button;
     }
     case ControlKind::Label: {
-        auto* label = new QLabel(text(entry.caption), container);
+        // Named before it has a text or a place: how screen readers see a
+        // label is settled from its name when Qt first asks.
+        auto* label = new QLabel;
+        label->setObjectName(text(entry.name));
         label->setTextFormat(Qt::PlainText);
+        label->setText(text(entry.caption));
+        label->setParent(container);
         return label;
     }
     }
@@ -85,8 +90,9 @@ void frmTarnwick2::createControls()
     // A caption label is the buddy of the control it names, which screen
     // readers then hear as that control's label: "Total Due: $54.00".
     for (std::size_t row = 0; row < formLayout.size(); ++row) {
-        if (const std::optional<std::size_t> label = rowNamed(formLayout[row].labelledBy))
-            qobject_cast<QLabel*>(controls_[*label])->setBuddy(controls_[row]);
+        const std::optional<std::size_t> caption = rowNamed(formLayout[row].labelledBy);
+        if (auto* label = caption ? qobject_cast<QLabel*>(controls_[*caption]) : nullptr)
+            label->setBuddy(controls_[row]);
     }
     fitCaptions(*this);
 
