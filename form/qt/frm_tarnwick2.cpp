@@ -3,6 +3,7 @@
 #include "form/form_layout.h"
 #include "form/keyboard_model.h"
 #include "form/layout_fitting.h"
+#include "form/qt/accessible_interfaces.h"
 #include "form/qt/caption_fitting.h"
 
 #include <QGroupBox>
@@ -48,11 +49,13 @@ QWidget* makeControl(const ControlEntry& entry, QWidget* container)
         return button;
     }
     case ControlKind::Label: {
-        auto* label = new QLabel(text(entry.caption), container);
+        // Named before it has a text or a place: how screen readers see a
+        // label is settled from its name when Qt first asks.
+        auto* label = new QLabel;
+        label->setObjectName(text(entry.name));
         label->setTextFormat(Qt::PlainText);
-        // The row an amount belongs to, for screen readers: its caption, without the colon.
-        if (const std::string_view caption = labelCaptionFor(entry.name); !caption.empty())
-            label->setAccessibleDescription(text(caption.substr(0, caption.find(':'))));
+        label->setText(text(entry.caption));
+        label->setParent(container);
         return label;
     }
     }
@@ -72,6 +75,8 @@ frmTarnwick2::frmTarnwick2(QWidget* parent) : QDialog(parent), platform_(*this),
 
 void frmTarnwick2::createControls()
 {
+    // Before the first label is made: Qt keeps the first interface it makes.
+    installAccessibleInterfaces();
     std::map<std::string_view, QWidget*> containers{{"", this}};
     for (std::size_t row = 0; row < formLayout.size(); ++row) {
         const ControlEntry& entry = formLayout[row];
@@ -81,6 +86,13 @@ void frmTarnwick2::createControls()
         if (entry.kind == ControlKind::Frame)
             containers.emplace(entry.name, control);
         controls_[row] = control;
+    }
+    // A caption label is the buddy of the control it names, which screen
+    // readers then hear as that control's label: "Total Due: $54.00".
+    for (std::size_t row = 0; row < formLayout.size(); ++row) {
+        const std::optional<std::size_t> caption = rowNamed(formLayout[row].labelledBy);
+        if (auto* label = caption ? qobject_cast<QLabel*>(controls_[*caption]) : nullptr)
+            label->setBuddy(controls_[row]);
     }
     fitCaptions(*this);
 

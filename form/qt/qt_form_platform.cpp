@@ -64,9 +64,10 @@ void QtFormPlatform::focusCalculate()
     child<QPushButton>(window_, "cmdCalculate").setFocus(Qt::OtherFocusReason);
 }
 
-void QtFormPlatform::announce(const std::string& /*text*/)
+void QtFormPlatform::announce(const std::string& text)
 {
-    // Not yet heard by screen readers.
+    announcer_.announce(
+        QString::fromStdString(text), {&label(AmountLabel::lblServicePrice), &label(AmountLabel::lblTotalDue)});
 }
 
 void QtFormPlatform::printForm()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/form_platform.h"
+#include "form/qt/screen_reader_announcer.h"
 
 #include <QPointer>
 
@@ -35,6 +36,7 @@ private:
     void showMessage(int icon, const QString& title, const QString& text);
 
     QDialog& window_;
+    ScreenReaderAnnouncer announcer_;
 };
 
 } // namespace tarnwick

@@ -12,12 +12,16 @@ import contextlib
 import ctypes
 import ctypes.util
 import os
+import pty
+import re
 import select
 import shutil
 import signal
 import subprocess
 import tempfile
+import threading
 import time
+import tty
 from dataclasses import dataclass, field
 
 PR_SET_PDEATHSIG = 1
@@ -32,6 +36,10 @@ class ScenarioFailure(AssertionError):
 
 class SetupError(RuntimeError):
     """The test environment itself (X, D-Bus, AT-SPI, CUPS) could not be brought up."""
+
+
+class ScenarioSkipped(Exception):
+    """A scenario cannot run on this machine; the message says why."""
 
 
 def _die_with_parent():
@@ -320,6 +328,7 @@ class Node:
     description: str
     states: frozenset
     extents: tuple  # x, y, width, height on the screen
+    labelled_by: str = ""  # the name of the label that names it, for a label
 
     @property
     def centre(self):
@@ -388,7 +397,8 @@ class Snapshot:
         main = self.main
         if not main:
             return {}
-        return {n.description: n.name for n in main.find(role="label") if n.description}
+        # Each amount by the caption that names it, without the colon.
+        return {n.labelled_by.rstrip(":"): n.name for n in main.find(role="label") if n.labelled_by}
 
     def button(self, name):
         main = self.main
@@ -594,6 +604,107 @@ class App:
         self.session.send_close_request(self.window_id)
 
 
+class ScreenReader:
+    """Orca, the screen reader, on the session's display and buses, with
+    settings of its own. What it speaks is read from its debug log, which it
+    writes to a terminal here so that each line arrives as it is written
+    (to a plain file Orca writes in blocks of 8 KB)."""
+
+    # An utterance may run over several lines, as a box's message does.
+    SPOKEN = re.compile(r"SPEECH OUTPUT: '(.*?)'\s*[\[{]", re.DOTALL)
+
+    def __init__(self, session, workdir):
+        self.session = session
+        self.workdir = workdir
+        orca = shutil.which("orca")
+        if not orca:
+            raise SetupError("orca is not installed")
+        env = session.base_env()
+        home = os.path.join(workdir, "orca-home")
+        env.update({
+            "HOME": home,
+            "XDG_CONFIG_HOME": os.path.join(home, ".config"),
+            "XDG_DATA_HOME": os.path.join(home, ".local", "share"),
+            "XDG_CACHE_HOME": os.path.join(home, ".cache"),
+            "GSETTINGS_BACKEND": "memory",  # no dconf service on the private bus
+            "LANG": "en_US.UTF-8",
+        })
+        # Orca starts its speech server, whose one output module here needs a
+        # sound device: ALSA's null device, so it speaks to nobody.
+        os.makedirs(os.path.join(env["XDG_CONFIG_HOME"], "speech-dispatcher"))
+        with open(os.path.join(home, ".asoundrc"), "w") as asoundrc:
+            asoundrc.write("pcm.!default { type null }\n")
+        with open(os.path.join(env["XDG_CONFIG_HOME"], "speech-dispatcher", "speechd.conf"), "w") as conf:
+            conf.write('AudioOutputMethod "alsa"\n')
+        self.lines = []
+        self._lock = threading.Lock()
+        self._master, self._slave = pty.openpty()
+        tty.setraw(self._slave)
+        self._reader = threading.Thread(target=self._read, daemon=True)
+        self._reader.start()
+        self.process = session.processes.start(
+            [orca, "--debug-file", os.ttyname(self._slave)], env=env,
+            stdout=open(os.path.join(workdir, "orca.out"), "w"), stderr=subprocess.STDOUT)
+        _, ok = poll(lambda: self.process.poll() is not None or self._logged("ORCA: Starting ATSPI registry"),
+                     20, 0.05)
+        if self.process.poll() is not None:
+            with open(os.path.join(workdir, "orca.out"), errors="replace") as out:
+                said = out.read().strip()
+            self.stop()
+            raise SetupError(f"orca ended at start with status {self.process.returncode}: {said}")
+        if not ok:
+            self.stop()
+            raise SetupError("orca did not start listening within 20 s")
+
+    def _read(self):
+        pending = b""
+        while True:
+            try:
+                chunk = os.read(self._master, 65536)
+            except OSError:
+                return
+            if not chunk:
+                return
+            *complete, pending = (pending + chunk).split(b"\n")
+            with self._lock:
+                self.lines.extend(line.decode(errors="replace") for line in complete)
+
+    def _logged(self, text):
+        with self._lock:
+            return any(text in line for line in self.lines)
+
+    def mark(self):
+        """A place in the log: what is spoken from now on comes after it."""
+        with self._lock:
+            return len(self.lines)
+
+    def spoken(self, start=0, end=None):
+        """What Orca spoke between two marks, one utterance a line."""
+        with self._lock:
+            text = "\n".join(self.lines[start:end])
+        return [found.group(1) for found in self.SPOKEN.finditer(text)]
+
+    def wait_to_hear(self, text, start, what, timeout=10.0):
+        """Polls until Orca has spoken something containing text since start."""
+        _, ok = poll(lambda: any(text in said for said in self.spoken(start)), timeout, 0.03)
+        if not ok:
+            raise ScenarioFailure(f"timed out after {timeout} s waiting for Orca to say {text!r} ({what}); "
+                                  f"it said {self.spoken(start)!r}")
+
+    def stop(self):
+        with contextlib.suppress(Exception):
+            Processes.stop(self.process, grace=5)
+        self.session.processes.forget(self.process)
+        # With Orca gone, closing our end of its terminal ends the reader.
+        with contextlib.suppress(OSError):
+            os.close(self._slave)
+        self._reader.join(5)
+        with contextlib.suppress(OSError):
+            os.close(self._master)
+        with open(os.path.join(self.workdir, "orca-debug.log"), "w") as log, self._lock:
+            log.write("\n".join(self.lines))
+
+
 def _process_state(pid):
     try:
         with open(f"/proc/{pid}/stat") as stat:
@@ -610,8 +721,14 @@ def _node(session, accessible):
         extents = (box.x, box.y, box.width, box.height)
     except NotImplementedError:
         extents = (0, 0, 0, 0)
-    return Node(accessible.getRoleName(), accessible.name or "", accessible.description or "",
-                states, extents)
+    role = accessible.getRoleName()
+    labelled_by = ""
+    if role == "label":
+        for relation in accessible.getRelationSet():
+            if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY and relation.getNTargets():
+                labelled_by = relation.getTarget(0).name or ""
+    return Node(role, accessible.name or "", accessible.description or "", states, extents,
+                labelled_by)
 
 
 def _collect(session, accessible, into, depth=0):

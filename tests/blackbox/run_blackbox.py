@@ -5,7 +5,7 @@ display and read through the accessibility bus.
     /usr/bin/python3 run_blackbox.py --binary build/dev/bin/tarnwick [--only REGEX] [--list]
 
 Runs with Debian's system Python, which is where python3-pyatspi lives. Exits 0
-when every scenario passed.
+when no scenario failed; a scenario skipped says why.
 """
 
 import argparse
@@ -23,7 +23,8 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
 import harness  # noqa: E402
 import scenarios  # noqa: E402
-from harness import App, Processes, ScenarioFailure, Session, SetupError  # noqa: E402
+from harness import (App, Processes, ScenarioFailure, ScenarioSkipped, ScreenReader,  # noqa: E402
+                     Session, SetupError)
 
 
 class Context:
@@ -35,6 +36,7 @@ class Context:
         self.binary = binary
         self.workdir = workdir
         self.apps = []
+        self.readers = []
         self.notes = []
 
     def launch(self, env=None):
@@ -42,6 +44,18 @@ class Context:
         app = App(self.session, self.binary, workdir, env_extra=env)
         self.apps.append(app)
         return app
+
+    def screen_reader(self):
+        """Orca on the session, stopped when the scenario ends. Without Orca
+        the scenario is skipped, except under CI, which must run it."""
+        if not shutil.which("orca"):
+            if os.environ.get("CI") == "true":
+                raise SetupError("orca is not installed, and under CI the screen reader must be tested")
+            raise ScenarioSkipped("orca is not installed (Debian package orca): "
+                                  "the screen reader is not tested")
+        reader = ScreenReader(self.session, self.scratch("orca"))
+        self.readers.append(reader)
+        return reader
 
     def scratch(self, name):
         path = os.path.join(self.workdir, name)
@@ -54,14 +68,19 @@ class Context:
     def close(self):
         for app in self.apps:
             app.stop()
+        for reader in self.readers:
+            reader.stop()
 
 
 def run_here(scenario, session, binary, workdir):
-    """Runs one scenario in this process; returns (passed, report)."""
+    """Runs one scenario in this process; returns (outcome, report), the
+    outcome PASS, FAIL or SKIP."""
     ctx = Context(session, binary, workdir)
     try:
         scenario.run(ctx)
-        return True, "; ".join(ctx.notes)
+        return "PASS", "; ".join(ctx.notes)
+    except ScenarioSkipped as reason:
+        return "SKIP", str(reason)
     except (ScenarioFailure, SetupError, AssertionError) as failure:
         report = f"{type(failure).__name__}: {failure}"
     except Exception:  # a fault of the harness itself still fails the scenario
@@ -73,7 +92,7 @@ def run_here(scenario, session, binary, workdir):
         if tail.strip():
             report += f"\n  program output ({path}):\n" + "".join(
                 "    " + line + "\n" for line in tail.splitlines())
-    return False, report
+    return "FAIL", report
 
 
 def run_under_cups(scenario, processes, args, workdir, deadline):
@@ -84,7 +103,7 @@ def run_under_cups(scenario, processes, args, workdir, deadline):
     _, present = harness.poll(lambda: os.access(helper, os.X_OK),
                               float(os.environ.get("TARNWICK_PRINT_HELPER_WAIT", "0")), 1.0)
     if not present:
-        return False, f"SetupError: {helper} is missing or not executable"
+        return "FAIL", f"SetupError: {helper} is missing or not executable"
     outdir = os.path.join(workdir, "spool")
     os.makedirs(outdir, exist_ok=True)
     argv = [helper] + (["--no-printer"] if scenario.cups == "no-printer" else []) + [
@@ -106,9 +125,9 @@ def run_under_cups(scenario, processes, args, workdir, deadline):
         output = log.read()
     if status == 0:
         notes = [line.split("note: ", 1)[1] for line in output.splitlines() if "note: " in line]
-        return True, "; ".join(notes)
+        return "PASS", "; ".join(notes)
     what = "timed out" if status is None else f"exited with {status}"
-    return False, f"the wrapped run {what}:\n" + "".join(
+    return "FAIL", f"the wrapped run {what}:\n" + "".join(
         "  | " + line + "\n" for line in output.splitlines())
 
 
@@ -153,28 +172,30 @@ def main():
             return 1
         for index, scenario in enumerate(chosen, 1):
             if time.monotonic() >= deadline:
-                results.append((scenario.name, False, 0.0, "not started: the run's deadline passed"))
+                results.append((scenario.name, "FAIL", 0.0, "not started: the run's deadline passed"))
                 continue
             scenario_dir = os.path.join(workdir, f"{index:02d}-" + re.sub(r"[^A-Za-z0-9._-]+", "_",
                                                                           scenario.name))
             os.makedirs(scenario_dir, exist_ok=True)
             begun = time.monotonic()
             if scenario.cups and not args.attach:
-                passed, report = run_under_cups(scenario, processes, args, scenario_dir, deadline)
+                outcome, report = run_under_cups(scenario, processes, args, scenario_dir, deadline)
             else:
-                passed, report = run_here(scenario, session, args.binary, scenario_dir)
+                outcome, report = run_here(scenario, session, args.binary, scenario_dir)
             took = time.monotonic() - begun
-            results.append((scenario.name, passed, took, report))
-            print(f"{'PASS' if passed else 'FAIL'} {scenario.name} ({took:.1f} s)"
-                  + (f"  note: {report}" if passed and report else ""), flush=True)
-            if not passed:
+            results.append((scenario.name, outcome, took, report))
+            print(f"{outcome} {scenario.name} ({took:.1f} s)"
+                  + (f"  note: {report}" if outcome != "FAIL" and report else ""), flush=True)
+            if outcome == "FAIL":
                 print("".join("    " + line + "\n" for line in report.splitlines()), flush=True)
     finally:
         processes.stop_all()
-    failed = [name for name, passed, _, _ in results if not passed]
+    failed = [name for name, outcome, _, _ in results if outcome == "FAIL"]
+    skipped = [name for name, outcome, _, _ in results if outcome == "SKIP"]
     if not args.attach:
-        print(f"{len(results) - len(failed)} of {len(results)} scenarios passed "
-              f"in {time.monotonic() - started:.1f} s", flush=True)
+        print(f"{len(results) - len(failed) - len(skipped)} of {len(results)} scenarios passed"
+              + (f", {len(skipped)} skipped" if skipped else "")
+              + f" in {time.monotonic() - started:.1f} s", flush=True)
         for name in failed:
             print(f"  failed: {name}", flush=True)
     if failed or args.keep:

@@ -557,6 +557,81 @@ def close_request(ctx):
 
 
 # --------------------------------------------------------------------------
+# What a screen reader says: Orca itself, its speech read from its debug log
+
+
+@dataclass
+class Heard:
+    """One step of the operator's, with Orca listening."""
+    what: str
+    keys: list
+    says: str = None            # Orca has said this once the step is done
+    announced: str = None       # the announcement the step makes, exactly once; None: none
+    focus: str = None           # where the focus is after it
+    clears: bool = False        # the window is cleared after it
+    amounts_in_a_box: bool = False  # amounts Orca may read, from a box
+
+
+HAIR_STYLING_10 = "Individual Service Price: $60.00, Total Due: $54.00"
+MAKEOVER_ALONE = "Individual Service Price: $125.00, Total Due: $125.00"
+
+# From Hair Styling with the 10% coupon, the focus on Calculate.
+HEARD = [
+    Heard("Return on Calculate", ["Return"], HAIR_STYLING_10, HAIR_STYLING_10, "Calculate"),
+    Heard("Return again, the same amounts", ["Return"], HAIR_STYLING_10, HAIR_STYLING_10, "Calculate"),
+    Heard("Tab to Clear", ["Tab"], "Clear push button", focus="Clear"),
+    # Nothing of the amounts lingers on Calculate.
+    Heard("Shift+Tab back onto Calculate", ["shift+Tab"], "Calculate push button", focus="Calculate"),
+    Heard("Esc, which clears", ["Escape"], focus="Calculate", clears=True),
+    Heard("Return on Calculate, Makeover alone", ["Return"], MAKEOVER_ALONE, MAKEOVER_ALONE, "Calculate"),
+    Heard("Alt+N twice, onto Next Patron", ["alt+n", "alt+n"], "Next Patron push button",
+          focus="Next Patron"),
+    Heard("Return on Next Patron", ["Return"], "Calculate push button", focus="Calculate"),
+    Heard("Return on Calculate once more", ["Return"], MAKEOVER_ALONE, MAKEOVER_ALONE, "Calculate"),
+    # Summary counts the calculated patron through Next Patron, then opens its box.
+    Heard("Alt+S onto Summary, Return", ["alt+s", "Return"], "Number of Clients: 2", amounts_in_a_box=True),
+    Heard("Return closes the box", ["Return"], "Calculate push button", focus="Calculate"),
+]
+
+
+@scenario("screen_reader_hears_calculate_once")
+def screen_reader_hears(ctx):
+    reader = ctx.screen_reader()
+    start = reader.mark()
+    user = Operator(ctx)
+    reader.wait_to_hear("Makeover", start, "the window opening on Makeover")
+    user.click("Hair Styling")
+    user.click("10%")
+    user.see_selection("Hair Styling", "10%")
+    user.focus_by_tab("Calculate")
+    reader.wait_to_hear("Calculate push button", start, "Tab onto Calculate")
+    marks = []
+    for step in HEARD:
+        marks.append(reader.mark())
+        user.key(*step.keys)
+        if step.says:
+            reader.wait_to_hear(step.says, marks[-1], step.what)
+        if step.clears:
+            user.see_cleared()
+        if step.focus:
+            user.see_focus(step.focus)
+    # Each step's share of the log runs to the next step's keys, so anything
+    # Orca says late is held against the step that follows.
+    marks.append(None)
+    heard = {step.what: reader.spoken(begin, end) for step, begin, end in zip(HEARD, marks, marks[1:])}
+    for step in HEARD:
+        said = heard[step.what]
+        notices = [line for line in said if "notification" in line]
+        wanted = [f"notification {step.announced}."] if step.announced else []
+        amounts = [line for line in said if "$" in line and line not in notices]
+        if notices != wanted or (amounts and not step.amounts_in_a_box):
+            raise ScenarioFailure(f"{step.what}: Orca should have announced {wanted!r} and read no "
+                                  f"other amount; it said {said!r}")
+    ctx.note("Orca said, " + "; ".join(f"after {what}: {heard[what]!r}" for what in (
+        "Return on Calculate", "Shift+Tab back onto Calculate", "Esc, which clears")))
+
+
+# --------------------------------------------------------------------------
 # Regions
 
 

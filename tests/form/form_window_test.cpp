@@ -6,6 +6,7 @@
 #include "form_test_environment.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QDebug>
 #include <QEventLoop>
@@ -18,10 +19,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <private/qguiapplication_p.h>
+#include <qpa/qplatformaccessibility.h>
+#include <qpa/qplatformintegration.h>
 
 #include <clocale>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -101,6 +106,22 @@ QStringList openingSelection()
     return {"optMakeover", "optNone"};
 }
 
+// What reached a screen reader as an announcement: the name of each
+// notification shown, in order.
+QStringList announcementsHeard;
+
+QPlatformAccessibility* platformAccessibility()
+{
+    return QGuiApplicationPrivate::platformIntegration()->accessibility();
+}
+
+void recordAnnouncements(QAccessibleEvent* event)
+{
+    QAccessibleInterface* source = event->accessibleInterface();
+    if (event->type() == QAccessible::ObjectShow && source && source->role() == QAccessible::Notification)
+        announcementsHeard << source->text(QAccessible::Name);
+}
+
 } // namespace
 
 class FormWindowTest : public QObject {
@@ -144,6 +165,8 @@ private slots:
     void summary_box_shows_the_tally_data();
     void summary_box_shows_the_tally();
     void failed_print_is_reported_and_the_window_goes_on();
+    void only_what_calculate_shows_is_announced_data();
+    void only_what_calculate_shows_is_announced();
     void exit_closes_the_window();
 
 private:
@@ -236,6 +259,9 @@ private:
     std::unique_ptr<frmTarnwick2> window_;
     std::unique_ptr<ModalBoxGuard> boxes_;
     std::string savedMonetaryLocale_;
+    // Set while a test listens in place of the platform's accessibility bridge.
+    std::optional<QAccessible::UpdateHandler> savedUpdateHandler_;
+    bool savedAccessibilityActive_ = false;
 };
 
 void FormWindowTest::init()
@@ -259,6 +285,11 @@ void FormWindowTest::cleanup()
     window_.reset();
     boxes_.reset();
     std::setlocale(LC_MONETARY, savedMonetaryLocale_.c_str());
+    if (savedUpdateHandler_) {
+        QAccessible::installUpdateHandler(*std::exchange(savedUpdateHandler_, std::nullopt));
+        platformAccessibility()->setActive(savedAccessibilityActive_);
+        announcementsHeard.clear();
+    }
     QVERIFY2(unexpected.isEmpty(), qPrintable("unexpected box: " + describe(unexpected)));
     QVERIFY2(!unexpectedQuit, "the program was told to end");
 }
@@ -869,6 +900,68 @@ void FormWindowTest::failed_print_is_reported_and_the_window_goes_on()
     QVERIFY(click("cmdNext"));
     QCOMPARE(clients(), 2);
     QCOMPARE(window_->commands().totalOfServices().scaled(), qint64{1'600'000});
+}
+
+void FormWindowTest::only_what_calculate_shows_is_announced_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("announced");
+    QTest::addColumn<int>("boxes");
+
+    // Steps: "click NAME", "type KEYS", "heard" (the event loop comes back
+    // once, as after every click an operator makes), "serve N" (N Next Patrons).
+    const QString opening = "Individual Service Price: $125.00, Total Due: $125.00";
+    const QStringList hairStylingWithCoupon{"click optHairStyling", "click opt10Percent"};
+    QTest::newRow("Calculate clicked") << hairStylingWithCoupon + QStringList{"click cmdCalculate"}
+                                       << QStringList{"Individual Service Price: $60.00, Total Due: $54.00"} << 0;
+    QTest::newRow("Enter on an option") << QStringList{"type Return"} << QStringList{opening} << 0;
+    QTest::newRow("access key to Calculate, then space")
+        << QStringList{"type Alt+C", "type Alt+C", "type Space"} << QStringList{opening} << 0;
+    QTest::newRow("the same amounts twice")
+        << QStringList{"click cmdCalculate", "heard", "click cmdCalculate"} << QStringList{opening, opening} << 0;
+    QTest::newRow("Clear after Calculate")
+        << QStringList{"click cmdCalculate", "heard", "click cmdClear"} << QStringList{opening} << 0;
+    // Its Calculate shows the amounts, and its Clear takes them away before they could be heard.
+    QTest::newRow("Next Patron") << QStringList{"click cmdNext"} << QStringList{} << 0;
+    QTest::newRow("Summary after Calculate")
+        << QStringList{"click cmdCalculate", "heard", "click cmdSummary"} << QStringList{opening} << 1;
+    // The count overflows after Calculate has shown the amounts: its box, not the amounts.
+    QTest::newRow("32768th patron") << QStringList{"serve 32767", "heard", "click cmdNext"} << QStringList{} << 1;
+}
+
+void FormWindowTest::only_what_calculate_shows_is_announced()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, announced);
+    QFETCH(int, boxes);
+
+    // As a screen reader would, through the platform; the handler then hears
+    // what would have gone to it.
+    savedAccessibilityActive_ = QAccessible::isActive();
+    savedUpdateHandler_ = QAccessible::installUpdateHandler(recordAnnouncements);
+    platformAccessibility()->setActive(true);
+    QVERIFY(QAccessible::isActive());
+    QVERIFY(focusOn("optMakeover"));
+
+    for (const QString& step : steps) {
+        const QString what = step.section(' ', 0, 0);
+        const QString argument = step.section(' ', 1);
+        if (what == "click") {
+            QVERIFY2(click(argument), qPrintable(argument));
+        } else if (what == "type") {
+            type(argument);
+        } else if (what == "heard") {
+            QCoreApplication::processEvents();
+        } else if (what == "serve") {
+            auto* next = control<QPushButton>("cmdNext");
+            for (int patron = argument.toInt(); patron > 0; --patron)
+                next->click();
+        }
+    }
+    QCoreApplication::processEvents();
+
+    QCOMPARE(announcementsHeard, announced);
+    QCOMPARE(boxes_->takeBoxes().size(), boxes);
 }
 
 void FormWindowTest::exit_closes_the_window()
