@@ -137,7 +137,7 @@ def main():
     parser.add_argument("--only", action="append", default=[],
                         help="run the scenarios whose name matches this regular expression")
     parser.add_argument("--list", action="store_true", help="list the scenarios and stop")
-    parser.add_argument("--deadline", type=float, default=170.0,
+    parser.add_argument("--deadline", type=float, default=190.0,
                         help="seconds for the whole run; scenarios not started by then fail")
     parser.add_argument("--workdir", help="scratch directory (default: a new one, removed when all pass)")
     parser.add_argument("--keep", action="store_true", help="keep the scratch directory")
