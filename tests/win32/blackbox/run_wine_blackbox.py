@@ -64,8 +64,8 @@ class Context:
         self.marks = {}
         self.last_mark = None
 
-    def launch(self, env=None, region=(), dpi=None):
-        run = WineRun(self.worker, f"run{len(self.runs) + 1}", env=env, region=region, dpi=dpi)
+    def launch(self, env=None, region=(), dpi=None, font=None):
+        run = WineRun(self.worker, f"run{len(self.runs) + 1}", env=env, region=region, dpi=dpi, font=font)
         self.runs.append(run)
         return run
 
