@@ -118,6 +118,8 @@ void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, con
 {
     const bool newFont = (dpi == 0 ? 96 : dpi) != dpi_;
     if (newFont) {
+        // The old font lives until no control holds it.
+        const FontHandle oldFont = std::move(font_);
         prepare(dpi);
         for (HWND control : controls)
             SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font()), FALSE);
@@ -146,6 +148,9 @@ void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, con
         SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     else if (size.cx != now.right - now.left || size.cy != now.bottom - now.top)
         SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    // Laid out again while shown (a new DPI): everything is drawn afresh, in the new font.
+    if (newFont && !redraw)
+        RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 } // namespace tarnwick
