@@ -4,9 +4,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace tarnwick {
 
@@ -30,25 +32,65 @@ int atDpi(int pixels, UINT dpi)
     return MulDiv(pixels, static_cast<int>(dpi), 96);
 }
 
-} // namespace
-
-int DpiLayout::neededWidth(HWND control, LayoutRow row) const
+// The width of `row`'s caption in the font selected into `dc`, as its control draws it.
+int captionWidth(HDC dc, LayoutRow row)
 {
     const ControlEntry& entry = formLayout[row];
-    if (entry.caption.empty() || entry.kind == ControlKind::Frame)
-        return 0;
-    if (entry.kind != ControlKind::Label) {
-        SIZE ideal{};
-        if (SendMessageW(control, BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal)))
-            return ideal.cx;
-    }
-    const WindowDc dc(control);
-    const SelectedObject font(dc.get(), font_ ? font_.get() : GetStockObject(DEFAULT_GUI_FONT));
     const std::wstring caption = toUtf16(entry.caption);
     RECT box{};
-    DrawTextW(dc.get(), caption.c_str(), static_cast<int>(caption.size()), &box,
+    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
         DT_CALCRECT | DT_SINGLELINE | (entry.kind == ControlKind::Label ? DT_NOPREFIX : 0));
     return box.right - box.left;
+}
+
+} // namespace
+
+void DpiLayout::prepare(UINT dpi)
+{
+    dpi_ = dpi == 0 ? 96 : dpi;
+    fontAt96Dpi_ = messageFont(96);
+    const LOGFONTW font = messageFont(dpi_);
+    font_.reset(CreateFontIndirectW(&font));
+    layout_ = fitLayout([](LayoutRow) { return 0; }, 0);
+    placeControls();
+}
+
+SIZE DpiLayout::windowSize(DWORD style) const
+{
+    RECT frame{0, 0, atDpi(layout_.clientWidth, dpi_), atDpi(layout_.clientHeight, dpi_)};
+    AdjustWindowRectExForDpi(&frame, style, FALSE, 0, dpi_);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// What each control needs across for its caption, in pixels at dpi_ (0:
+// nothing to fit). A button's need is its caption's extent and the margin
+// its kind draws around it, which Windows tells (BCM_GETIDEALSIZE); in one
+// font that margin is the same for every button of a kind, so one button of
+// each kind is asked and every caption measured in one DC, as each asking
+// costs the button a DC of its own.
+std::array<int, formLayout.size()> DpiLayout::neededWidths(HWND window, const ControlHandles& controls) const
+{
+    const WindowDc dc(window);
+    const SelectedObject selected(dc.get(), font());
+    std::vector<std::pair<LONG, int>> margins; // by button type
+    std::array<int, formLayout.size()> needed{};
+    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+        const ControlEntry& entry = formLayout[row];
+        if (entry.caption.empty() || entry.kind == ControlKind::Frame)
+            continue;
+        needed[row] = captionWidth(dc.get(), row);
+        if (entry.kind == ControlKind::Label)
+            continue;
+        const LONG type = GetWindowLongW(controls[row], GWL_STYLE) & BS_TYPEMASK;
+        auto margin = std::ranges::find(margins, type, &std::pair<LONG, int>::first);
+        if (margin == margins.end()) {
+            SIZE ideal{};
+            const bool told = SendMessageW(controls[row], BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
+            margin = margins.insert(margins.end(), {type, told ? static_cast<int>(ideal.cx) - needed[row] : 0});
+        }
+        needed[row] += margin->second;
+    }
+    return needed;
 }
 
 PixelRect DpiLayout::placeOnForm(LayoutRow row) const
@@ -62,34 +104,53 @@ PixelRect DpiLayout::placeOnForm(LayoutRow row) const
     return box;
 }
 
-void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested)
+void DpiLayout::placeControls()
 {
-    dpi_ = dpi == 0 ? 96 : dpi;
-    fontAt96Dpi_ = messageFont(96);
-    const LOGFONTW font = messageFont(dpi_);
-    FontHandle scaledFont(CreateFontIndirectW(&font));
-    for (HWND control : controls)
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(scaledFont.get()), FALSE);
-    font_ = std::move(scaledFont);
-
-    // The layout is fitted in pixels at 96 dots per inch, from captions measured at this DPI.
-    const int dpiNow = static_cast<int>(dpi_);
-    layout_ = fitLayout([&](LayoutRow row) { return (neededWidth(controls[row], row) * 96 + dpiNow - 1) / dpiNow; },
-        GetSystemMetricsForDpi(SM_CXEDGE, 96));
     for (LayoutRow row = 0; row < formLayout.size(); ++row) {
         const PixelRect box = placeOnForm(row);
         // Edges are scaled, not sizes, so that neighbours stay as far apart as drawn.
-        const int left = atDpi(box.left, dpi_);
-        const int top = atDpi(box.top, dpi_);
-        MoveWindow(controls[row], left, top, atDpi(box.right(), dpi_) - left, atDpi(box.bottom(), dpi_) - top, TRUE);
+        places_[row]
+            = {atDpi(box.left, dpi_), atDpi(box.top, dpi_), atDpi(box.right(), dpi_), atDpi(box.bottom(), dpi_)};
     }
-    RECT frame{0, 0, atDpi(layout_.clientWidth, dpi_), atDpi(layout_.clientHeight, dpi_)};
-    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)), FALSE, 0, dpi_);
-    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-    if (!suggested)
-        flags |= SWP_NOMOVE;
-    SetWindowPos(window, nullptr, suggested ? suggested->left : 0, suggested ? suggested->top : 0,
-        frame.right - frame.left, frame.bottom - frame.top, flags);
+}
+
+void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested)
+{
+    const bool newFont = (dpi == 0 ? 96 : dpi) != dpi_;
+    if (newFont) {
+        // The old font lives until no control holds it.
+        const FontHandle oldFont = std::move(font_);
+        prepare(dpi);
+        for (HWND control : controls)
+            SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font()), FALSE);
+    }
+    const std::array<RECT, formLayout.size()> before = places_;
+
+    // The layout is fitted in pixels at 96 dots per inch, from captions measured at this DPI.
+    const std::array<int, formLayout.size()> needed = neededWidths(window, controls);
+    const int dpiNow = static_cast<int>(dpi_);
+    layout_ = fitLayout(
+        [&](LayoutRow row) { return (needed[row] * 96 + dpiNow - 1) / dpiNow; }, GetSystemMetricsForDpi(SM_CXEDGE, 96));
+    placeControls();
+    // Only what moves is moved; a hidden window is painted whole when it is shown.
+    const UINT redraw = IsWindowVisible(window) ? 0 : SWP_NOREDRAW;
+    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+        const RECT& place = places_[row];
+        if (newFont || !EqualRect(&place, &before[row]))
+            SetWindowPos(controls[row], nullptr, place.left, place.top, place.right - place.left,
+                place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE | redraw);
+    }
+
+    const SIZE size = windowSize(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)));
+    RECT now{};
+    GetWindowRect(window, &now);
+    if (suggested)
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    else if (size.cx != now.right - now.left || size.cy != now.bottom - now.top)
+        SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    // Laid out again while shown (a new DPI): everything is drawn afresh, in the new font.
+    if (newFont && !redraw)
+        RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 } // namespace tarnwick

@@ -17,6 +17,17 @@ using ControlHandles = std::array<HWND, formLayout.size()>; // by row of the lay
 // every control where the layout, fitted to that font, puts it.
 class DpiLayout {
 public:
+    // Takes the dialog font at `dpi`, and each control's place as the table
+    // draws it, before any caption is measured. The window makes its
+    // controls there in this font, so that apply() then moves only those
+    // whose captions need more room.
+    void prepare(UINT dpi);
+    HFONT font() const { return font_ ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)); }
+    // Where the control of `row` is, in pixels at dpi() from the client area's corner.
+    const RECT& place(LayoutRow row) const { return places_[row]; }
+    // The window's outer size for the client area at dpi(), in `style`.
+    SIZE windowSize(DWORD style) const;
+
     // Lays `window` and its `controls` out for `dpi`, fonts included; at
     // `suggested`'s corner when given, else where the window is.
     void apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested);
@@ -30,12 +41,14 @@ public:
     const LOGFONTW& fontAt96Dpi() const { return fontAt96Dpi_; }
 
 private:
-    int neededWidth(HWND control, LayoutRow row) const;
+    std::array<int, formLayout.size()> neededWidths(HWND window, const ControlHandles& controls) const;
+    void placeControls();
 
-    UINT dpi_ = 96;
+    UINT dpi_ = 0;
     FontHandle font_; // the dialog font at dpi_
     LOGFONTW fontAt96Dpi_{};
     FittedLayout layout_;
+    std::array<RECT, formLayout.size()> places_{}; // layout_ at dpi_
 };
 
 } // namespace tarnwick

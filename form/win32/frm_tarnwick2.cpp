@@ -103,12 +103,18 @@ frmTarnwick2::frmTarnwick2(HINSTANCE instance) : platform_(*this), commands_(pla
 {
     registerWindowClass(instance, &frmTarnwick2::windowProcedure);
     const std::wstring title = toUtf16(windowEntry.caption);
+    // Made at its size for the system's DPI, which a new window mostly has, so
+    // that only a caption too wide for its control makes it grow afterwards.
+    layout_.prepare(GetDpiForSystem());
+    const SIZE size = layout_.windowSize(windowStyle);
     // The window procedure learns its form from the creation parameter (WM_NCCREATE).
-    if (!CreateWindowExW(0, windowClass, title.c_str(), windowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-            CW_USEDEFAULT, nullptr, nullptr, instance, this))
+    if (!CreateWindowExW(0, windowClass, title.c_str(), windowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy,
+            nullptr, nullptr, instance, this))
         fail("Creating the window");
+    if (const UINT dpi = GetDpiForWindow(window_); dpi != layout_.dpi())
+        layout_.prepare(dpi);
     createControls(instance);
-    layout_.apply(window_, controls_, GetDpiForWindow(window_), nullptr);
+    layout_.apply(window_, controls_, layout_.dpi(), nullptr);
 }
 
 frmTarnwick2::~frmTarnwick2()
@@ -121,18 +127,21 @@ frmTarnwick2::~frmTarnwick2()
 
 void frmTarnwick2::createControls(HINSTANCE instance)
 {
-    HWND previous = HWND_TOP;
+    // Each control is made where the table puts it, in the dialog font, as
+    // the dialog manager makes a dialog's; and in the table's order, which is
+    // the order they stack in, and so the order the dialog manager walks a
+    // group in.
     for (LayoutRow row = 0; row < formLayout.size(); ++row) {
         const ControlEntry& entry = formLayout[row];
         const std::wstring caption = toUtf16(entry.caption);
-        HWND control = CreateWindowExW(0, controlClass(entry.kind), caption.c_str(), controlStyle(row), 0, 0, 0, 0,
-            window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(row))), // NOLINT(performance-no-int-to-ptr)
+        const RECT& place = layout_.place(row);
+        HWND control = CreateWindowExW(0, controlClass(entry.kind), caption.c_str(), controlStyle(row), place.left,
+            place.top, place.right - place.left, place.bottom - place.top, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(row))), // NOLINT(performance-no-int-to-ptr)
             instance, nullptr);
         if (!control)
             fail("Creating the window's controls");
-        // The dialog manager walks a group in the windows' stacking order: keep it the table's.
-        SetWindowPos(control, previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        previous = control;
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(layout_.font()), FALSE);
         if (entry.role == ControlRole::InitiallySelected)
             SendMessageW(control, BM_SETCHECK, BST_CHECKED, 0);
         controls_[row] = control;

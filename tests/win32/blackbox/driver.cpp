@@ -22,6 +22,9 @@
 //                            high-contrast scheme
 //   events                   the accessibility events heard since the last `events`,
 //                            oldest first, and forgets them
+//   setfont POINTS FACE...   the user's message (dialog) font for programs started after it
+//   captions                 each caption's text extent in that font at the window's DPI,
+//                            and the room its control draws around the text
 //   quit
 //
 // Controls are named as in the layout table. Rectangles are [left, top,
@@ -38,9 +41,14 @@
 
 #include "form/form_layout.h"
 #include "form/win32/control_ids.h"
+#include "form/win32/gdi_handles.h"
 #include "form/win32/utf16.h"
 
 #include <windows.h>
+
+#include <shellscalingapi.h>
+#include <uxtheme.h>
+#include <vssym32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -942,6 +950,189 @@ void setVisualStyles(const std::vector<std::string>& words)
     answer(json);
 }
 
+// --------------------------------------------------------------------------
+// The captions in the user's font
+
+// Sets the user's message font, as Display Settings does: programs started
+// afterwards lay their dialogs out in it. Wine keeps it at 96 dpi and scales
+// it to each program's DPI.
+void setFont(const std::vector<std::string>& words)
+{
+    if (words.size() < 3)
+        return fail("usage: setfont POINTS FACE...");
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, 96))
+        return fail("SPI_GETNONCLIENTMETRICS failed");
+    std::string face = words[2];
+    for (std::size_t i = 3; i < words.size(); ++i)
+        face += " " + words[i];
+    LOGFONTW& font = metrics.lfMessageFont;
+    font = LOGFONTW{};
+    font.lfHeight = -MulDiv(std::stoi(words[1]), 96, 72);
+    font.lfWeight = FW_NORMAL;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    const std::wstring wide = toUtf16(face);
+    if (wide.size() >= LF_FACESIZE)
+        return fail("face name too long");
+    std::copy(wide.begin(), wide.end(), font.lfFaceName);
+    if (!SystemParametersInfoW(SPI_SETNONCLIENTMETRICS, sizeof metrics, &metrics, SPIF_UPDATEINIFILE))
+        return fail("SPI_SETNONCLIENTMETRICS failed");
+    Json json;
+    json.open('{').key("ok").value(true).close('}');
+    answer(json);
+}
+
+// The room a control needs to show its caption whole: the caption's text
+// extent in the dialog font, with what the control's kind draws around it
+// (a push button's frame, an option's circle and the gap after it, a
+// frame's inset), in pixels at the window's DPI. Measured here from the
+// system's metrics and the theme, not asked of the program's controls.
+// The button theme at `dpi`; mingw-w64's import library lacks the call, uxtheme.dll has it.
+HTHEME buttonThemeAt(UINT dpi)
+{
+    using OpenForDpi = HTHEME(WINAPI*)(HWND, LPCWSTR, UINT);
+    HMODULE uxtheme = GetModuleHandleW(L"uxtheme.dll");
+    FARPROC found = uxtheme ? GetProcAddress(uxtheme, "OpenThemeDataForDpi") : nullptr;
+    if (!found)
+        return nullptr;
+    return reinterpret_cast<OpenForDpi>(reinterpret_cast<void*>(found))(nullptr, L"BUTTON", dpi);
+}
+
+class CaptionRoom {
+public:
+    CaptionRoom(HDC dc, UINT dpi) : dc_(dc), dpi_(dpi), theme_(buttonThemeAt(dpi))
+    {
+        GetCharWidth32W(dc, L'0', L'0', &digitWidth_);
+    }
+    ~CaptionRoom()
+    {
+        if (theme_)
+            CloseThemeData(theme_);
+    }
+    CaptionRoom(const CaptionRoom&) = delete;
+    CaptionRoom& operator=(const CaptionRoom&) = delete;
+
+    bool themed() const { return theme_ != nullptr; }
+
+    SIZE needed(tarnwick::ControlKind kind, SIZE text) const
+    {
+        switch (kind) {
+        case tarnwick::ControlKind::CommandButton: {
+            const RECT insets = pushButtonInsets();
+            return {text.cx + insets.left + insets.right, text.cy + insets.top + insets.bottom};
+        }
+        case tarnwick::ControlKind::OptionButton: {
+            // The circle, then half a digit's width before the text.
+            const SIZE glyph = optionGlyph();
+            return {glyph.cx + std::max(digitWidth_ / 2, 1) + text.cx, std::max(glyph.cy, text.cy)};
+        }
+        case tarnwick::ControlKind::Frame:
+            // The caption sits on the frame's top edge, a character in from either side.
+            return {text.cx + 2 * digitWidth_, text.cy};
+        case tarnwick::ControlKind::Label:
+            break;
+        }
+        return text;
+    }
+
+private:
+    RECT pushButtonInsets() const
+    {
+        if (theme_) {
+            const RECT box{0, 0, 100, 100};
+            RECT content{};
+            if (SUCCEEDED(GetThemeBackgroundContentRect(theme_, dc_, BP_PUSHBUTTON, PBS_NORMAL, &box, &content)))
+                return {content.left, content.top, box.right - content.right, box.bottom - content.bottom};
+        }
+        // The classic frame's two edges, and a pixel for the focus rectangle.
+        const int edge = GetSystemMetricsForDpi(SM_CXEDGE, dpi_) + 1;
+        return {edge, edge, edge, edge};
+    }
+
+    SIZE optionGlyph() const
+    {
+        SIZE glyph{GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi_), GetSystemMetricsForDpi(SM_CYMENUCHECK, dpi_)};
+        SIZE themed{};
+        if (theme_
+            && SUCCEEDED(
+                GetThemePartSize(theme_, dc_, BP_RADIOBUTTON, RBS_UNCHECKEDNORMAL, nullptr, TS_DRAW, &themed))) {
+            glyph.cx = std::max(glyph.cx, themed.cx);
+            glyph.cy = std::max(glyph.cy, themed.cy);
+        }
+        return glyph;
+    }
+
+    HDC dc_;
+    UINT dpi_;
+    HTHEME theme_;
+    int digitWidth_ = 0;
+};
+
+// Each captioned control of the window: its rectangle, its caption's text
+// extent in the user's message font at the window's DPI, and the size it
+// needs to show it (CaptionRoom). The runner judges whether they fit.
+// The DPI the window lays itself out at. A per-monitor aware window has its
+// display's; Wine 8 answers GetDpiForWindow for another process's such
+// window with 96 whatever the display's is.
+UINT windowDpi(HWND window)
+{
+    if (GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(window)) == DPI_AWARENESS_PER_MONITOR_AWARE) {
+        UINT x = 0;
+        UINT y = 0;
+        if (SUCCEEDED(GetDpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), MDT_EFFECTIVE_DPI, &x, &y)))
+            return x;
+    }
+    return GetDpiForWindow(window);
+}
+
+void captions()
+{
+    HWND main = findMain();
+    if (!main)
+        return fail("no window");
+    const UINT dpi = windowDpi(main);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
+        return fail("SPI_GETNONCLIENTMETRICS failed");
+    const tarnwick::FontHandle font(CreateFontIndirectW(&metrics.lfMessageFont));
+    const tarnwick::WindowDc dc(nullptr);
+    const tarnwick::SelectedObject selected(dc.get(), font.get());
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(dc.get(), LF_FACESIZE, face);
+    const CaptionRoom room(dc.get(), dpi);
+
+    Json json;
+    json.open('{').key("ok").value(true).key("dpi").value(static_cast<int>(dpi));
+    json.key("font").open('{').key("asked").value(std::wstring(metrics.lfMessageFont.lfFaceName));
+    json.key("face").value(std::wstring(face));
+    json.key("height").value(static_cast<int>(metrics.lfMessageFont.lfHeight)).close('}');
+    json.key("themed").value(room.themed());
+    json.key("controls").open('{');
+    for (std::size_t row = 0; row < formLayout.size(); ++row) {
+        const tarnwick::ControlEntry& entry = formLayout[row];
+        HWND control = GetDlgItem(main, tarnwick::controlId(row));
+        if (entry.caption.empty() || !control)
+            continue;
+        // As the control shows it: an option's or a button's "&" marks its access key.
+        const std::wstring text = textOf(control);
+        const bool label = entry.kind == tarnwick::ControlKind::Label;
+        RECT extent{};
+        DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &extent,
+            DT_CALCRECT | DT_SINGLELINE | (label ? DT_NOPREFIX : 0));
+        const SIZE textSize{extent.right - extent.left, extent.bottom - extent.top};
+        const SIZE needed = room.needed(entry.kind, textSize);
+        json.key(entry.name).open('{').key("rect").value(windowRect(control));
+        json.key("text").open('[').value(static_cast<int>(textSize.cx)).value(static_cast<int>(textSize.cy)).close(']');
+        json.key("needed").open('[').value(static_cast<int>(needed.cx)).value(static_cast<int>(needed.cy)).close(']');
+        json.close('}');
+    }
+    json.close('}').close('}');
+    answer(json);
+}
+
 bool readLine(std::string& line)
 {
     static std::string pending;
@@ -973,6 +1164,8 @@ bool readLine(std::string& line)
 
 int main()
 {
+    // Other windows are read in the display's own pixels, as X input reaches them.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     recorder.start();
     std::string line;
     while (readLine(line)) {
@@ -1005,6 +1198,11 @@ int main()
                 events();
             else if (command == "region")
                 region();
+            // The user's font and the captions in it.
+            else if (command == "setfont")
+                setFont(words);
+            else if (command == "captions")
+                captions();
             else if (command == "quit")
                 break;
             else

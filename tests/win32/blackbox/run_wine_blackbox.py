@@ -64,9 +64,9 @@ class Context:
         self.marks = {}
         self.last_mark = None
 
-    def launch(self, env=None, region=(), dpi=None, colours=(), visual_styles=True):
-        run = WineRun(self.worker, f"run{len(self.runs) + 1}", env=env, region=region, dpi=dpi, colours=colours,
-                      visual_styles=visual_styles)
+    def launch(self, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True):
+        run = WineRun(self.worker, f"run{len(self.runs) + 1}", env=env, region=region, dpi=dpi, font=font,
+                      colours=colours, visual_styles=visual_styles)
         self.runs.append(run)
         return run
 

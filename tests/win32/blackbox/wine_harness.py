@@ -193,7 +193,7 @@ class Snapshot:
 class WineRun:
     """tarnwick.exe and the driver in a prefix of their own, on one display."""
 
-    def __init__(self, worker, name, env=None, region=(), dpi=None, colours=(), visual_styles=True):
+    def __init__(self, worker, name, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True):
         self.worker = worker
         self.display = worker.display
         self.processes = worker.processes
@@ -215,18 +215,22 @@ class WineRun:
             # The driver first: it starts the prefix's server, and a region,
             # DPI or colour setting it makes is in place before the program reads it.
             self._driver_log = open(os.path.join(self.dir, "driver.log"), "w")
-            self.driver = self.processes.start(["wine", worker.config.driver], env=self.env, stdin=subprocess.PIPE,
-                                               stdout=subprocess.PIPE, stderr=self._driver_log)
-            self.reader = LineReader(self.driver.stdout.fileno(), "the driver")
-            self.ask("region", timeout=30)
+            self.driver = None
+            self._start_driver()
             for setting, value in region:
                 self.ask(f"setregion {setting} {value}")
             if dpi:
                 self.ask(f"setdpi {dpi}")
+            if font:  # (face, points): the user's dialog font
+                self.ask(f"setfont {font[1]} {font[0]}")
             for colour, (red, green, blue) in colours:
                 self.ask(f"setcolour {colour} {red} {green} {blue}")
             if not visual_styles:
                 self.ask("visualstyles off")
+            if dpi:
+                # A process takes the display's DPI as it starts: a driver
+                # started after the setting sees the display as the program does.
+                self._start_driver()
             self._log = open(self.log_path, "w")
             self.started = time.monotonic()
             self.program = self.processes.start(["wine", worker.config.exe], env=self.env, stdout=self._log,
@@ -237,6 +241,22 @@ class WineRun:
             raise
 
     # -- the driver
+
+    def _start_driver(self):
+        if self.driver is not None:
+            self.driver.stdin.write(b"quit\n")
+            self.driver.stdin.flush()
+            try:
+                self.driver.wait(10)
+            except subprocess.TimeoutExpired:
+                Processes.stop(self.driver)
+            self.processes.forget(self.driver)
+            self.driver.stdin.close()
+            self.driver.stdout.close()
+        self.driver = self.processes.start(["wine", self.worker.config.driver], env=self.env, stdin=subprocess.PIPE,
+                                           stdout=subprocess.PIPE, stderr=self._driver_log)
+        self.reader = LineReader(self.driver.stdout.fileno(), "the driver")
+        self.ask("region", timeout=30)
 
     def ask(self, command, timeout=15):
         if self.driver.poll() is not None:
