@@ -260,6 +260,9 @@ int PrinterCanvas::metric(PaintDeviceMetric metric) const
         return 1;
     case PdmDevicePixelRatioScaled:
         return int(devicePixelRatioFScale());
+    default:
+        // Metrics later Qt versions add take Qt's own answer.
+        break;
     }
     return QPaintDevice::metric(metric);
 }

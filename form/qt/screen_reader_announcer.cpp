@@ -57,8 +57,17 @@ void ScreenReaderAnnouncer::deliver(const Pending& pending)
     if (textsOf(pending.labels) != pending.shown || QApplication::activeModalWidget())
         return;
     text_ = pending.text;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Said from the control with the focus, polite, after what the reader is
+    // saying: Orca drops a second announcement from elsewhere in the program
+    // within 0.1 s, and Enter pressed twice is that quick.
+    QWidget* focus = QApplication::focusWidget();
+    QAccessibleAnnouncementEvent announcement(focus ? focus : pending.labels.front()->window(), pending.text);
+    QAccessible::updateAccessibility(&announcement);
+#else
     QAccessibleEvent shown(this, QAccessible::ObjectShow);
     QAccessible::updateAccessibility(&shown);
+#endif
 }
 
 } // namespace tarnwick

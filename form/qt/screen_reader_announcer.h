@@ -17,13 +17,13 @@ namespace tarnwick {
 // clears the amounts or opens a box straight after Calculate has moved past
 // it by then.
 //
-// Qt 6.4's AT-SPI bridge has no announcement of its own
-// (QAccessibleAnnouncementEvent, in later Qt versions, replaces all of this).
-// Orca speaks an object of the notification role when it is shown, reading
-// its name, and leaves the focus alone; this object is one. It is a window of
-// its own that is never shown: the sales window looks and measures as it did,
-// a reader walking that window never meets it, and Orca speaks no window
-// around it, only "notification" and the text.
+// Qt 6.8 and later say it with QAccessibleAnnouncementEvent, the call made
+// for it. Qt 6.4's AT-SPI bridge has no announcement of its own, so there
+// Orca is given an object of the notification role, which it speaks when it
+// is shown, reading its name, with the focus left alone; this object is one.
+// It is a window of its own that is never shown: the sales window looks and
+// measures as it did, a reader walking that window never meets it, and Orca
+// speaks no window around it, only "notification" and the text.
 class ScreenReaderAnnouncer : public QWidget {
     Q_OBJECT
 

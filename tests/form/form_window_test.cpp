@@ -106,8 +106,9 @@ QStringList openingSelection()
     return {"optMakeover", "optNone"};
 }
 
-// What reached a screen reader as an announcement: the name of each
-// notification shown, in order.
+// What reached a screen reader as an announcement, in order: each
+// announcement's text (Qt 6.8 and later), or the name of each notification
+// shown (Qt 6.4).
 QStringList announcementsHeard;
 
 QPlatformAccessibility* platformAccessibility()
@@ -117,9 +118,14 @@ QPlatformAccessibility* platformAccessibility()
 
 void recordAnnouncements(QAccessibleEvent* event)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    if (event->type() == QAccessible::Announcement)
+        announcementsHeard << static_cast<QAccessibleAnnouncementEvent*>(event)->message();
+#else
     QAccessibleInterface* source = event->accessibleInterface();
     if (event->type() == QAccessible::ObjectShow && source && source->role() == QAccessible::Notification)
         announcementsHeard << source->text(QAccessible::Name);
+#endif
 }
 
 } // namespace
