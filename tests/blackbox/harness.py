@@ -610,6 +610,8 @@ class ScreenReader:
     writes to a terminal here so that each line arrives as it is written
     (to a plain file Orca writes in blocks of 8 KB)."""
 
+    # What Orca logs as it starts listening: Orca 43, Orca 48.
+    LISTENING = ("ORCA: Starting ATSPI registry", "ORCA: Starting Atspi main event loop")
     # An utterance may run over several lines, as a box's message does.
     SPOKEN = re.compile(r"SPEECH OUTPUT: '(.*?)'\s*[\[{]", re.DOTALL)
 
@@ -645,8 +647,7 @@ class ScreenReader:
         self.process = session.processes.start(
             [orca, "--debug-file", os.ttyname(self._slave)], env=env,
             stdout=open(os.path.join(workdir, "orca.out"), "w"), stderr=subprocess.STDOUT)
-        _, ok = poll(lambda: self.process.poll() is not None or self._logged("ORCA: Starting ATSPI registry"),
-                     20, 0.05)
+        _, ok = poll(lambda: self.process.poll() is not None or self._logged(*self.LISTENING), 20, 0.05)
         if self.process.poll() is not None:
             with open(os.path.join(workdir, "orca.out"), errors="replace") as out:
                 said = out.read().strip()
@@ -655,6 +656,13 @@ class ScreenReader:
         if not ok:
             self.stop()
             raise SetupError("orca did not start listening within 20 s")
+
+    @property
+    def button_role(self):
+        """The role Orca speaks after a push button's name: at-spi2's name
+        for it, "push button" before at-spi2 2.52, "button" since."""
+        Atspi = self.session.Atspi
+        return Atspi.role_get_name(Atspi.Role.PUSH_BUTTON)
 
     def _read(self):
         pending = b""
@@ -669,9 +677,9 @@ class ScreenReader:
             with self._lock:
                 self.lines.extend(line.decode(errors="replace") for line in complete)
 
-    def _logged(self, text):
+    def _logged(self, *texts):
         with self._lock:
-            return any(text in line for line in self.lines)
+            return any(text in line for line in self.lines for text in texts)
 
     def mark(self):
         """A place in the log: what is spoken from now on comes after it."""
@@ -713,6 +721,15 @@ def _process_state(pid):
         return None
 
 
+def _role(pyatspi, accessible):
+    """The role by the role itself, in one spelling on every release: its
+    name as at-spi2 spells it changed ("push button" became "button" in
+    at-spi2 2.52)."""
+    names = {pyatspi.ROLE_PUSH_BUTTON: "push button", pyatspi.ROLE_RADIO_BUTTON: "radio button",
+             pyatspi.ROLE_LABEL: "label", pyatspi.ROLE_ALERT: "alert"}
+    return names.get(accessible.getRole()) or accessible.getRoleName()
+
+
 def _node(session, accessible):
     pyatspi = session.pyatspi
     states = frozenset(pyatspi.stateToString(s) for s in accessible.getState().getStates())
@@ -721,7 +738,7 @@ def _node(session, accessible):
         extents = (box.x, box.y, box.width, box.height)
     except NotImplementedError:
         extents = (0, 0, 0, 0)
-    role = accessible.getRoleName()
+    role = _role(pyatspi, accessible)
     labelled_by = ""
     if role == "label":
         for relation in accessible.getRelationSet():

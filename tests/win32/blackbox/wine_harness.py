@@ -303,8 +303,10 @@ class WineRun:
         self.opened = self.wait_for(up, "the window Tarnwick shown, with a focused control", timeout=30)
         self.start_seconds = time.monotonic() - self.started
 
+        # The prefix's desktop is named "Default"; Wine 8 titles it "Default -
+        # Wine desktop", Wine 9 and later "Wine Desktop".
         def desktop():
-            found = self.display.xdotool("search", "--name", "^Default - Wine desktop$").stdout.split()
+            found = self.display.xdotool("search", "--name", "^(Default - Wine desktop|Wine Desktop)$").stdout.split()
             return found[0] if len(found) == 1 else None
         self.desktop, ok = poll(desktop, 10, 0.05)
         if not ok:
