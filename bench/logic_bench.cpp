@@ -108,7 +108,8 @@ void patron(benchmark::State& state)
     Currency mcurTotalOfServices;
     std::int16_t mintNumberOfClients = 0;
     for (auto _ : state) {
-        const tarnwick::PatronPrice price = tarnwick::calculatePatron(isSelected, mcurTotalDue, format);
+        // Not const: newer Google Benchmark deprecates DoNotOptimize of a const value.
+        tarnwick::PatronPrice price = tarnwick::calculatePatron(isSelected, mcurTotalDue, format);
         benchmark::DoNotOptimize(price);
         if (mintNumberOfClients == INT16_MAX) {
             mcurTotalOfServices = Currency{};

@@ -31,8 +31,7 @@ protected:
             watched->removeEventFilter(this);
             // Queued: the children's paint events and the flush to the window
             // belong to the same pass and are over before this runs.
-            QMetaObject::invokeMethod(
-                this, [] { finish(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, &finish, Qt::QueuedConnection);
         }
         return false;
     }

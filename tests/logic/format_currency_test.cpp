@@ -37,6 +37,7 @@ const MoneyFormat dinar = usWith([](MoneyFormat& f) {
 });
 
 const MoneyFormat noLeadingZero = usWith([](MoneyFormat& f) { f.leadingZero = false; });
+const MoneyFormat groupingStopsAtZero = usWith([](MoneyFormat& f) { f.grouping = {3, 0}; });
 
 struct FormatCase {
     const char* name;
@@ -101,10 +102,7 @@ INSTANTIATE_TEST_SUITE_P(OtherRegions, FormatCurrency,
                        f.grouping = {3, 2};
                    }),
             123'456'789'000, 2, "₹1,23,45,678.90"},
-        FormatCase{"grouping_stops_at_zero", usWith([](MoneyFormat& f) {
-                       f.grouping = {3, 0};
-                   }),
-            12'345'678'000, 2, "$1234,567.80"},
+        FormatCase{"grouping_stops_at_zero", groupingStopsAtZero, 12'345'678'000, 2, "$1234,567.80"},
         FormatCase{"no_grouping_without_separator", usWith([](MoneyFormat& f) { f.thousandsSeparator.clear(); }),
             12'345'678'000, 2, "$1234567.80"},
         FormatCase{"no_grouping_when_first_size_is_zero", usWith([](MoneyFormat& f) { f.grouping = {0}; }),

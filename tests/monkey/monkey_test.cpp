@@ -146,7 +146,8 @@ private:
     };
 
     template <class Control> Control* control(std::string_view name) const;
-    void problem(const QString& what);
+    // Records a broken rule; each %n of `what` is filled in turn, as chained QString::arg calls would.
+    template <class... Values> void problem(QString what, const Values&... values);
     Selection currentSelection();
     void watchButtons();
     void afterCalculate(const Selection& at);
@@ -187,8 +188,9 @@ template <class Control> Control* MonkeyTest::control(std::string_view name) con
     return found;
 }
 
-void MonkeyTest::problem(const QString& what)
+template <class... Values> void MonkeyTest::problem(QString what, const Values&... values)
 {
+    ((what = what.arg(values)), ...);
     problems_.append(what);
 }
 
@@ -242,9 +244,8 @@ MonkeyTest::Selection MonkeyTest::currentSelection()
     const monkey::Selection options
         = monkey::selectionOf([this](std::string_view name) { return control<QRadioButton>(name)->isChecked(); });
     if (!options.oneOfEach())
-        problem(QStringLiteral("a click came with %1 services and %2 coupons selected")
-                    .arg(options.servicesSelected)
-                    .arg(options.couponsSelected));
+        problem(QStringLiteral("a click came with %1 services and %2 coupons selected"), options.servicesSelected,
+            options.couponsSelected);
     selection.price = options.price;
     selection.totalDue = options.totalDue;
     selection.totalDueShown = !control<QLabel>("lblTotalDue")->text().isEmpty();
@@ -282,12 +283,11 @@ void MonkeyTest::afterCalculate(const Selection& at)
     const QString shownPrice = control<QLabel>("lblServicePrice")->text();
     const QString shownTotal = control<QLabel>("lblTotalDue")->text();
     if (shownPrice != price || shownTotal != total)
-        problem(QStringLiteral("Calculate showed \"%1\" and \"%2\", the selection gives \"%3\" and \"%4\"")
-                    .arg(shownPrice, shownTotal, price, total));
+        problem(QStringLiteral("Calculate showed \"%1\" and \"%2\", the selection gives \"%3\" and \"%4\""), shownPrice,
+            shownTotal, price, total);
     if (window_->commands().totalDue().scaled() != at.totalDue)
-        problem(QStringLiteral("Calculate stored a total due of %1/10000, the selection gives %2/10000")
-                    .arg(window_->commands().totalDue().scaled())
-                    .arg(at.totalDue));
+        problem(QStringLiteral("Calculate stored a total due of %1/10000, the selection gives %2/10000"),
+            window_->commands().totalDue().scaled(), at.totalDue);
     if (window_->commands().numberOfClients() != at.clientsBefore)
         problem(QStringLiteral("Calculate changed the number of clients"));
 }
@@ -299,13 +299,9 @@ void MonkeyTest::afterCount(const Selection& at, bool counts, bool fromSummary)
     const qint16 clients = window_->commands().numberOfClients();
     const qint64 added = window_->commands().totalOfServices().scaled() - at.servicesBefore;
     if (clients != at.clientsBefore + (counts ? 1 : 0) || added != (counts ? at.totalDue : 0))
-        problem(QStringLiteral("%1 went from %2 to %3 clients adding %4/10000; the selection gives %5 adding %6/10000")
-                    .arg(fromSummary ? QStringLiteral("Summary") : QStringLiteral("Next Patron"))
-                    .arg(at.clientsBefore)
-                    .arg(clients)
-                    .arg(added)
-                    .arg(at.clientsBefore + (counts ? 1 : 0))
-                    .arg(counts ? at.totalDue : 0));
+        problem(QStringLiteral("%1 went from %2 to %3 clients adding %4/10000; the selection gives %5 adding %6/10000"),
+            fromSummary ? QStringLiteral("Summary") : QStringLiteral("Next Patron"), at.clientsBefore, clients, added,
+            at.clientsBefore + (counts ? 1 : 0), counts ? at.totalDue : 0);
     if (fromSummary && summaryBoxes_ != at.boxesBefore + 1)
         problem(QStringLiteral("Summary showed %1 boxes instead of one").arg(summaryBoxes_ - at.boxesBefore));
     // A counted patron leaves the window cleared. Summary's box runs an event
@@ -325,8 +321,8 @@ void MonkeyTest::afterClear()
     // The window's own focus: after a summary box it is given back only once the window is active again.
     const QWidget* focus = window_->focusWidget();
     if (focus != control<QPushButton>(monkey::focusAfterClearing))
-        problem(QStringLiteral("after clearing, the focus is on %1, not on Calculate")
-                    .arg(focus ? focus->objectName() : QStringLiteral("nothing")));
+        problem(QStringLiteral("after clearing, the focus is on %1, not on Calculate"),
+            focus ? focus->objectName() : QStringLiteral("nothing"));
 }
 
 void MonkeyTest::answerModalBox()
@@ -337,8 +333,8 @@ void MonkeyTest::answerModalBox()
     auto* box = qobject_cast<QMessageBox*>(modal);
     const bool summary = box && box->windowTitle() == latin1(monkey::summaryTitle);
     if (!summary) {
-        problem(QStringLiteral("an unexpected modal window \"%1\": %2")
-                    .arg(modal->windowTitle(), box ? box->text() : modal->metaObject()->className()));
+        problem(QStringLiteral("an unexpected modal window \"%1\": %2"), modal->windowTitle(),
+            box ? box->text() : QString::fromLatin1(modal->metaObject()->className()));
         if (auto* dialog = qobject_cast<QDialog*>(modal))
             dialog->done(QDialog::Rejected);
         else
@@ -354,8 +350,8 @@ void MonkeyTest::answerModalBox()
     const QString expected = QString::fromStdString(monkey::expectedSummary(clients, total, money_));
     if (box->text() != expected) {
         const auto oneLine = [](QString text) { return text.replace(QLatin1String("\r\n"), QLatin1String("\\r\\n")); };
-        problem(QStringLiteral("the summary reads \"%1\", the model gives \"%2\"")
-                    .arg(oneLine(box->text()), oneLine(expected)));
+        problem(QStringLiteral("the summary reads \"%1\", the model gives \"%2\""), oneLine(box->text()),
+            oneLine(expected));
     }
     if (box->icon() != QMessageBox::Information || box->buttons().size() != 1 || !box->button(QMessageBox::Ok))
         problem(QStringLiteral("the summary box is not an information box with one OK button"));
@@ -493,11 +489,10 @@ void MonkeyTest::randomStreamKeepsTheWindowConsistent()
         if (recent_.size() > 12)
             recent_.pop_front();
         const QString broken = problems_.isEmpty() ? brokenInvariant() : problems_.join(QStringLiteral("; "));
-        if (!broken.isEmpty())
-            QFAIL(qPrintable(QStringLiteral("seed %1, after event %2: %3\nlast events: %4")
-                                 .arg(seed)
-                                 .arg(event)
-                                 .arg(broken, recentEvents())));
+        if (!broken.isEmpty()) {
+            const QString failure = QStringLiteral("seed %1, after event %2: %3\nlast events: %4");
+            QFAIL(qPrintable(failure.arg(seed).arg(event).arg(broken, recentEvents())));
+        }
     }
 
     // The stream's last access keys may still be on their way.
