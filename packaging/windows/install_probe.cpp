@@ -7,7 +7,8 @@
 //   icons FILE            the icon groups, in resource order; the images of the first,
 //                         and the sizes Windows makes of it
 //   shortcut FILE.lnk     the target and working folder of a shortcut
-//   products UPGRADECODE  every installed product of that upgrade code: its version and icon
+//   products UPGRADECODE  every installed product of that upgrade code: its version, icon
+//                         and installation context (user or machine)
 //   press TITLE SECONDS BUTTON...  waits for that window and presses its buttons,
 //                         named as in the layout table
 //   close TITLE SECONDS   waits for a top-level window of exactly that title, names
@@ -26,6 +27,7 @@
 #include <cwchar>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -203,11 +205,35 @@ int products(const wchar_t* upgradeCode)
         DWORD length = 64;
         MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, versionText, &length);
         print(L"Product", std::wstring(product) + L" " + versionText);
+        // What Apps & Features lists it as, from Windows Installer's registration
+        // (wherever the registry keeps it for a per-user product).
+        for (const auto& [name, property] : {std::pair{L"ProductName", INSTALLPROPERTY_INSTALLEDPRODUCTNAME},
+                                             std::pair{L"ProductPublisher", INSTALLPROPERTY_PUBLISHER}}) {
+            wchar_t value[256] = L"";
+            length = 256;
+            MsiGetProductInfoW(product, property, value, &length);
+            print(name, value);
+        }
         // The icon Apps & Features shows: the installer keeps its own copy of ARPPRODUCTICON.
         wchar_t icon[MAX_PATH] = L"";
         length = MAX_PATH;
         MsiGetProductInfoW(product, INSTALLPROPERTY_PRODUCTICON, icon, &length);
         print(L"ProductIcon", icon);
+        // Whose it is: the current user's alone, or the machine's (the
+        // context in which Windows Installer knows the product).
+        const wchar_t* contextName = L"none";
+        for (const auto& [context, name] : {std::pair{MSIINSTALLCONTEXT_USERUNMANAGED, L"user"},
+                                            std::pair{MSIINSTALLCONTEXT_USERMANAGED, L"user-managed"},
+                                            std::pair{MSIINSTALLCONTEXT_MACHINE, L"machine"}}) {
+            wchar_t state[16] = L"";
+            length = 16;
+            if (MsiGetProductInfoExW(product, nullptr, context, INSTALLPROPERTY_PRODUCTSTATE, state, &length)
+                == ERROR_SUCCESS) {
+                contextName = name;
+                break;
+            }
+        }
+        print(L"ProductContext", contextName);
         ++count;
     }
     print(L"Products", std::to_wstring(count));
