@@ -196,6 +196,19 @@ int shortcut(const wchar_t* file)
     return status;
 }
 
+// What Apps & Features lists a product as, from Windows Installer's registration
+// (wherever the registry keeps it for a per-user product).
+constexpr std::pair<const wchar_t*, const wchar_t*> listedAs[]
+    = {{L"ProductName", INSTALLPROPERTY_INSTALLEDPRODUCTNAME}, {L"ProductPublisher", INSTALLPROPERTY_PUBLISHER}};
+
+// Whose a product is: the current user's alone, or the machine's; the context
+// in which Windows Installer knows it.
+constexpr std::pair<MSIINSTALLCONTEXT, const wchar_t*> contexts[] = {
+    {MSIINSTALLCONTEXT_USERUNMANAGED, L"user"},
+    {MSIINSTALLCONTEXT_USERMANAGED, L"user-managed"},
+    {MSIINSTALLCONTEXT_MACHINE, L"machine"},
+};
+
 int products(const wchar_t* upgradeCode)
 {
     wchar_t product[39];
@@ -205,10 +218,7 @@ int products(const wchar_t* upgradeCode)
         DWORD length = 64;
         MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, versionText, &length);
         print(L"Product", std::wstring(product) + L" " + versionText);
-        // What Apps & Features lists it as, from Windows Installer's registration
-        // (wherever the registry keeps it for a per-user product).
-        for (const auto& [name, property] : {std::pair{L"ProductName", INSTALLPROPERTY_INSTALLEDPRODUCTNAME},
-                                             std::pair{L"ProductPublisher", INSTALLPROPERTY_PUBLISHER}}) {
+        for (const auto& [name, property] : listedAs) {
             wchar_t value[256] = L"";
             length = 256;
             MsiGetProductInfoW(product, property, value, &length);
@@ -219,12 +229,8 @@ int products(const wchar_t* upgradeCode)
         length = MAX_PATH;
         MsiGetProductInfoW(product, INSTALLPROPERTY_PRODUCTICON, icon, &length);
         print(L"ProductIcon", icon);
-        // Whose it is: the current user's alone, or the machine's (the
-        // context in which Windows Installer knows the product).
         const wchar_t* contextName = L"none";
-        for (const auto& [context, name] : {std::pair{MSIINSTALLCONTEXT_USERUNMANAGED, L"user"},
-                                            std::pair{MSIINSTALLCONTEXT_USERMANAGED, L"user-managed"},
-                                            std::pair{MSIINSTALLCONTEXT_MACHINE, L"machine"}}) {
+        for (const auto& [context, name] : contexts) {
             wchar_t state[16] = L"";
             length = 16;
             if (MsiGetProductInfoExW(product, nullptr, context, INSTALLPROPERTY_PRODUCTSTATE, state, &length)
