@@ -7,7 +7,8 @@
 //   icons FILE            the icon groups, in resource order; the images of the first,
 //                         and the sizes Windows makes of it
 //   shortcut FILE.lnk     the target and working folder of a shortcut
-//   products UPGRADECODE  every installed product of that upgrade code: its version and icon
+//   products UPGRADECODE  every installed product of that upgrade code: its version, icon
+//                         and installation context (user or machine)
 //   press TITLE SECONDS BUTTON...  waits for that window and presses its buttons,
 //                         named as in the layout table
 //   close TITLE SECONDS   waits for a top-level window of exactly that title, names
@@ -26,6 +27,7 @@
 #include <cwchar>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -194,6 +196,19 @@ int shortcut(const wchar_t* file)
     return status;
 }
 
+// What Apps & Features lists a product as, from Windows Installer's registration
+// (wherever the registry keeps it for a per-user product).
+constexpr std::pair<const wchar_t*, const wchar_t*> listedAs[]
+    = {{L"ProductName", INSTALLPROPERTY_INSTALLEDPRODUCTNAME}, {L"ProductPublisher", INSTALLPROPERTY_PUBLISHER}};
+
+// Whose a product is: the current user's alone, or the machine's; the context
+// in which Windows Installer knows it.
+constexpr std::pair<MSIINSTALLCONTEXT, const wchar_t*> contexts[] = {
+    {MSIINSTALLCONTEXT_USERUNMANAGED, L"user"},
+    {MSIINSTALLCONTEXT_USERMANAGED, L"user-managed"},
+    {MSIINSTALLCONTEXT_MACHINE, L"machine"},
+};
+
 int products(const wchar_t* upgradeCode)
 {
     wchar_t product[39];
@@ -203,11 +218,28 @@ int products(const wchar_t* upgradeCode)
         DWORD length = 64;
         MsiGetProductInfoW(product, INSTALLPROPERTY_VERSIONSTRING, versionText, &length);
         print(L"Product", std::wstring(product) + L" " + versionText);
+        for (const auto& [name, property] : listedAs) {
+            wchar_t value[256] = L"";
+            length = 256;
+            MsiGetProductInfoW(product, property, value, &length);
+            print(name, value);
+        }
         // The icon Apps & Features shows: the installer keeps its own copy of ARPPRODUCTICON.
         wchar_t icon[MAX_PATH] = L"";
         length = MAX_PATH;
         MsiGetProductInfoW(product, INSTALLPROPERTY_PRODUCTICON, icon, &length);
         print(L"ProductIcon", icon);
+        const wchar_t* contextName = L"none";
+        for (const auto& [context, name] : contexts) {
+            wchar_t state[16] = L"";
+            length = 16;
+            if (MsiGetProductInfoExW(product, nullptr, context, INSTALLPROPERTY_PRODUCTSTATE, state, &length)
+                == ERROR_SUCCESS) {
+                contextName = name;
+                break;
+            }
+        }
+        print(L"ProductContext", contextName);
         ++count;
     }
     print(L"Products", std::to_wstring(count));
