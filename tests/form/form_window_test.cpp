@@ -9,6 +9,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDebug>
+#include <QEvent>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QKeySequence>
@@ -100,6 +101,26 @@ QString describe(const QList<ShownBox>& boxes)
         lines << box.title + ": " + box.text;
     return lines.join(" | ");
 }
+
+// The window's state each time the window system changes it, as the window
+// saw it before its own handler could answer.
+class WindowStatesSeen : public QObject {
+public:
+    explicit WindowStatesSeen(QWidget* window) { window->installEventFilter(this); }
+
+    const QList<Qt::WindowStates>& states() const { return states_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowStateChange)
+            states_ << static_cast<QWidget*>(watched)->windowState();
+        return false;
+    }
+
+private:
+    QList<Qt::WindowStates> states_;
+};
 
 QStringList openingSelection()
 {
@@ -448,12 +469,14 @@ void FormWindowTest::keeps_its_one_size_whatever_state_is_asked()
     QFETCH(Qt::WindowStates, asked);
     const QSize size = window_->size();
 
+    const WindowStatesSeen seen(window_.get());
     window_->windowHandle()->setWindowStates(asked);
-    // The platform answers through the event loop, as a window system would.
-    QTest::qWait(200);
+    // The platform answers through the event loop, as a window system would:
+    // wait until its answer reaches the window, then for the window to undo it.
+    TRY_VERIFY(seen.states().contains(asked));
 
-    QCOMPARE(window_->windowState(), Qt::WindowStates(Qt::WindowNoState));
-    QCOMPARE(window_->size(), size);
+    TRY_COMPARE(window_->windowState(), Qt::WindowStates(Qt::WindowNoState));
+    TRY_COMPARE(window_->size(), size);
 }
 
 void FormWindowTest::tab_visits_only_the_selected_option_of_each_group_data()

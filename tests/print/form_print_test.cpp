@@ -123,14 +123,15 @@ private slots:
         window.findChild<QRadioButton*>("opt20Percent")->click();
         window.findChild<QPushButton*>("cmdCalculate")->click();
 
-        // Print Form returns once the job is with the print system.
+        // Print Form returns once the job is with the print system. The time it
+        // took is logged, not judged: on a shared machine a limit would fail at
+        // random.
         QElapsedTimer printing;
         printing.start();
         window.findChild<QPushButton*>("cmdPrint")->click();
         const qint64 printMs = printing.elapsed();
         QVERIFY2(!QApplication::activeModalWidget(), "Print Form reported an error");
         qInfo("Print Form handed the job over in %lld ms", printMs);
-        QVERIFY2(printMs < 1000, qPrintable(QString("Print Form took %1 ms").arg(printMs)));
         const QImage onScreen = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
 
         const std::optional<QString> pdf = runTool(QFINDTESTDATA("wait-for-pdf"), {outdir, "60"});

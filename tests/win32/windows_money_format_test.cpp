@@ -4,6 +4,7 @@
 #include "form/win32/windows_money_format.h"
 #include "logic/currency.h"
 #include "logic/format_currency.h"
+#include "tests/win32/test_utf.h"
 
 #include <gtest/gtest.h>
 
@@ -23,19 +24,7 @@ using tarnwick::Currency;
 using tarnwick::formatCurrency;
 using tarnwick::MoneyFormat;
 using tarnwick::regionalDigits;
-
-// Converted here, not with the binding's own converter, so that a fault
-// there cannot turn up on both sides of a comparison.
-std::string utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(needed), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
-    return result;
-}
+using tarnwick::test::utf8;
 
 std::wstring settingText(const wchar_t* locale, LCTYPE type)
 {

@@ -31,6 +31,7 @@
 #include "tests/monkey/monkey_rules.h"
 #include "tests/win32/monkey/box_answerer.h"
 #include "tests/win32/monkey/operator_input.h"
+#include "tests/win32/test_utf.h"
 
 #include <gtest/gtest.h>
 
@@ -67,29 +68,9 @@ std::uint64_t environmentNumber(const char* name, std::uint64_t fallback)
     return value;
 }
 
-// The model's texts in UTF-16, converted here rather than by the binding's
-// converter, so that a fault there cannot turn up on both sides.
-std::wstring utf16(const std::string& text)
-{
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(needed), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), needed);
-    return result;
-}
-
-std::string utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(needed), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), needed, nullptr, nullptr);
-    return result;
-}
+// The model's texts in UTF-16, converted apart from the binding's converter.
+using test::utf16;
+using test::utf8;
 
 LayoutRow rowOf(std::string_view name)
 {
