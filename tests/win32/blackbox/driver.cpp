@@ -25,6 +25,8 @@
 //   setfont POINTS FACE...   the user's message (dialog) font for programs started after it
 //   captions                 each caption's text extent in that font at the window's DPI,
 //                            and the room its control draws around the text
+//   getobject                WM_GETOBJECT to the window as UI Automation sends it
+//                            (UiaRootObjectId), and what the window answered
 //   quit
 //
 // Controls are named as in the layout table. Rectangles are [left, top,
@@ -1133,6 +1135,21 @@ void captions()
     answer(json);
 }
 
+// As UI Automation asks a window for its provider.
+void getObject()
+{
+    HWND main = findMain();
+    if (!main)
+        return fail("no window");
+    constexpr LPARAM uiaRootObjectId = -25;
+    const auto result = ask(main, WM_GETOBJECT, 0, uiaRootObjectId);
+    if (!result)
+        return fail("WM_GETOBJECT was not answered");
+    Json json;
+    json.open('{').key("ok").value(true).key("result").value(static_cast<long long>(*result)).close('}');
+    answer(json);
+}
+
 bool readLine(std::string& line)
 {
     static std::string pending;
@@ -1203,6 +1220,8 @@ int main()
                 setFont(words);
             else if (command == "captions")
                 captions();
+            else if (command == "getobject")
+                getObject();
             else if (command == "quit")
                 break;
             else
