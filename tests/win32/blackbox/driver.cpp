@@ -25,6 +25,9 @@
 //   setfont POINTS FACE...   the user's message (dialog) font for programs started after it
 //   captions                 each caption's text extent in that font at the window's DPI,
 //                            and the room its control draws around the text
+//   fileprinter              a printer on the FILE: port, the default from then on: Wine
+//                            asks for a file in a box of its own inside StartDoc, as a
+//                            PDF printer's driver does on Windows
 //   getobject                WM_GETOBJECT to the window as UI Automation sends it
 //                            (UiaRootObjectId), and what the window answered
 //   quit
@@ -51,6 +54,7 @@
 #include <shellscalingapi.h>
 #include <uxtheme.h>
 #include <vssym32.h>
+#include <winspool.h>
 
 #include <algorithm>
 #include <chrono>
@@ -1135,6 +1139,37 @@ void captions()
     answer(json);
 }
 
+// A printer on the FILE: port with the driver of the printer Wine already
+// has (the private CUPS queue's), made the default.
+void filePrinter()
+{
+    DWORD needed = 0;
+    DWORD count = 0;
+    EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> drivers(needed + 1);
+    if (!EnumPrinterDriversW(nullptr, nullptr, 1, drivers.data(), needed, &needed, &count) || count == 0)
+        return fail("no printer driver to make a printer with");
+    std::wstring name = L"Tarnwick File Printer";
+    std::wstring port = L"FILE:";
+    std::wstring processor = L"WinPrint";
+    std::wstring dataType = L"RAW";
+    PRINTER_INFO_2W printer{};
+    printer.pPrinterName = name.data();
+    printer.pPortName = port.data();
+    printer.pDriverName = reinterpret_cast<DRIVER_INFO_1W*>(drivers.data())->pName;
+    printer.pPrintProcessor = processor.data();
+    printer.pDatatype = dataType.data();
+    HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+    if (!added)
+        return fail("AddPrinterW failed: " + std::to_string(GetLastError()));
+    ClosePrinter(added);
+    if (!SetDefaultPrinterW(name.c_str()))
+        return fail("SetDefaultPrinterW failed: " + std::to_string(GetLastError()));
+    Json json;
+    json.open('{').key("ok").value(true).key("printer").value(name).close('}');
+    answer(json);
+}
+
 // As UI Automation asks a window for its provider.
 void getObject()
 {
@@ -1220,6 +1255,8 @@ int main()
                 setFont(words);
             else if (command == "captions")
                 captions();
+            else if (command == "fileprinter")
+                filePrinter();
             else if (command == "getobject")
                 getObject();
             else if (command == "quit")
