@@ -54,8 +54,9 @@ public:
     // that the window has moved past by the time it could be heard (the
     // amounts cleared again, a box opened) is dropped.
     virtual void announce(const std::string& text) = 0;
-    // An image of the window on the default printer, no dialog; returns once
-    // the job is handed over.
+    // An image of the window on the default printer, no dialog of its own;
+    // returns once the job is handed over, or once the user has cancelled it
+    // in a box of the printer's own (nothing printed, nothing to report).
     virtual void printForm() = 0;
     // Modal information box with one OK button; returns when it is closed.
     virtual void showInformation(const std::string& title, const std::string& text) = 0;

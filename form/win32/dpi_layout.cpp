@@ -67,12 +67,30 @@ SIZE DpiLayout::windowSize(DWORD style) const
 // its kind draws around it, which Windows tells (BCM_GETIDEALSIZE); in one
 // font that margin is the same for every button of a kind, so one button of
 // each kind is asked and every caption measured in one DC, as each asking
-// costs the button a DC of its own.
-std::array<int, formLayout.size()> DpiLayout::neededWidths(HWND window, const ControlHandles& controls) const
+// costs the button a DC of its own. The controls are in their font at
+// `controlsDpi`: their margins are measured there and scaled to dpi_.
+std::array<int, formLayout.size()> DpiLayout::neededWidths(
+    HWND window, const ControlHandles& controls, UINT controlsDpi) const
 {
     const WindowDc dc(window);
-    const SelectedObject selected(dc.get(), font());
     std::vector<std::pair<LONG, int>> margins; // by button type
+    {
+        const auto controlsFont = reinterpret_cast<HFONT>(SendMessageW(controls[0], WM_GETFONT, 0, 0));
+        const SelectedObject selected(dc.get(), controlsFont ? controlsFont : font());
+        for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+            const ControlEntry& entry = formLayout[row];
+            if (entry.caption.empty() || entry.kind == ControlKind::Frame || entry.kind == ControlKind::Label)
+                continue;
+            const LONG type = GetWindowLongW(controls[row], GWL_STYLE) & BS_TYPEMASK;
+            if (std::ranges::find(margins, type, &std::pair<LONG, int>::first) != margins.end())
+                continue;
+            SIZE ideal{};
+            const bool told = SendMessageW(controls[row], BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
+            const int margin = told ? static_cast<int>(ideal.cx) - captionWidth(dc.get(), row) : 0;
+            margins.emplace_back(type, MulDiv(margin, static_cast<int>(dpi_), static_cast<int>(controlsDpi)));
+        }
+    }
+    const SelectedObject selected(dc.get(), font());
     std::array<int, formLayout.size()> needed{};
     for (LayoutRow row = 0; row < formLayout.size(); ++row) {
         const ControlEntry& entry = formLayout[row];
@@ -82,13 +100,7 @@ std::array<int, formLayout.size()> DpiLayout::neededWidths(HWND window, const Co
         if (entry.kind == ControlKind::Label)
             continue;
         const LONG type = GetWindowLongW(controls[row], GWL_STYLE) & BS_TYPEMASK;
-        auto margin = std::ranges::find(margins, type, &std::pair<LONG, int>::first);
-        if (margin == margins.end()) {
-            SIZE ideal{};
-            const bool told = SendMessageW(controls[row], BCM_GETIDEALSIZE, 0, reinterpret_cast<LPARAM>(&ideal));
-            margin = margins.insert(margins.end(), {type, told ? static_cast<int>(ideal.cx) - needed[row] : 0});
-        }
-        needed[row] += margin->second;
+        needed[row] += std::ranges::find(margins, type, &std::pair<LONG, int>::first)->second;
     }
     return needed;
 }
@@ -114,9 +126,26 @@ void DpiLayout::placeControls()
     }
 }
 
-void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested)
+void DpiLayout::fit(const std::array<int, formLayout.size()>& needed)
 {
-    const bool newFont = (dpi == 0 ? 96 : dpi) != dpi_;
+    // The layout is fitted in pixels at 96 dots per inch, from captions measured at this DPI.
+    const int dpiNow = static_cast<int>(dpi_);
+    layout_ = fitLayout(
+        [&](LayoutRow row) { return (needed[row] * 96 + dpiNow - 1) / dpiNow; }, GetSystemMetricsForDpi(SM_CXEDGE, 96));
+    placeControls();
+}
+
+SIZE DpiLayout::windowSizeAt(HWND window, const ControlHandles& controls, UINT dpi) const
+{
+    DpiLayout at;
+    at.prepare(dpi);
+    at.fit(at.neededWidths(window, controls, dpi_));
+    return at.windowSize(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)));
+}
+
+void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested, bool newFont)
+{
+    newFont = newFont || (dpi == 0 ? 96 : dpi) != dpi_;
     if (newFont) {
         // The old font lives until no control holds it.
         const FontHandle oldFont = std::move(font_);
@@ -126,12 +155,7 @@ void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, con
     }
     const std::array<RECT, formLayout.size()> before = places_;
 
-    // The layout is fitted in pixels at 96 dots per inch, from captions measured at this DPI.
-    const std::array<int, formLayout.size()> needed = neededWidths(window, controls);
-    const int dpiNow = static_cast<int>(dpi_);
-    layout_ = fitLayout(
-        [&](LayoutRow row) { return (needed[row] * 96 + dpiNow - 1) / dpiNow; }, GetSystemMetricsForDpi(SM_CXEDGE, 96));
-    placeControls();
+    fit(neededWidths(window, controls, dpi_));
     // Only what moves is moved; a hidden window is painted whole when it is shown.
     const UINT redraw = IsWindowVisible(window) ? 0 : SWP_NOREDRAW;
     for (LayoutRow row = 0; row < formLayout.size(); ++row) {
@@ -144,8 +168,12 @@ void DpiLayout::apply(HWND window, const ControlHandles& controls, UINT dpi, con
     const SIZE size = windowSize(static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)));
     RECT now{};
     GetWindowRect(window, &now);
+    // The rectangle Windows suggests is the size the window answered for
+    // the new DPI (WM_GETDPISCALEDSIZE): taken as it is, so that the window
+    // cannot flip between two sizes at a display's edge.
     if (suggested)
-        SetWindowPos(window, nullptr, suggested->left, suggested->top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+            suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
     else if (size.cx != now.right - now.left || size.cy != now.bottom - now.top)
         SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     // Laid out again while shown (a new DPI): everything is drawn afresh, in the new font.

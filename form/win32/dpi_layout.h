@@ -28,9 +28,14 @@ public:
     // The window's outer size for the client area at dpi(), in `style`.
     SIZE windowSize(DWORD style) const;
 
-    // Lays `window` and its `controls` out for `dpi`, fonts included; at
-    // `suggested`'s corner when given, else where the window is.
-    void apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested);
+    // Lays `window` and its `controls` out for `dpi`, fonts included, in the
+    // dialog font as it is now when `newFont` (the user changed it); in
+    // `suggested` when given (a move to a display of another DPI), else
+    // where the window is.
+    void apply(HWND window, const ControlHandles& controls, UINT dpi, const RECT* suggested, bool newFont = false);
+    // The window's outer size were it laid out for `dpi`: what it answers
+    // Windows before a move to a display of that DPI.
+    SIZE windowSizeAt(HWND window, const ControlHandles& controls, UINT dpi) const;
 
     UINT dpi() const { return dpi_; }
     // Where each control is, in pixels at 96 dots per inch, from its
@@ -41,7 +46,8 @@ public:
     const LOGFONTW& fontAt96Dpi() const { return fontAt96Dpi_; }
 
 private:
-    std::array<int, formLayout.size()> neededWidths(HWND window, const ControlHandles& controls) const;
+    std::array<int, formLayout.size()> neededWidths(HWND window, const ControlHandles& controls, UINT controlsDpi) const;
+    void fit(const std::array<int, formLayout.size()>& needed);
     void placeControls();
 
     UINT dpi_ = 0;

@@ -2,6 +2,7 @@
 
 #include "form/win32/frm_tarnwick2.h"
 #include "form/win32/gdi_handles.h"
+#include "form/win32/utf16.h"
 #include "logic/run_time_error.h"
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -21,6 +23,18 @@ namespace {
 [[noreturn]] void fail(const std::string& reason)
 {
     throw RunTimeError::platformFailure("Print Form", reason);
+}
+
+// What failed, and Windows' reason for the error it gave.
+[[noreturn]] void failWith(const char* what, DWORD error)
+{
+    throw RunTimeError::platformFailure("Print Form", printFailureReason(what, error));
+}
+
+// A step of the job that Windows refused, with its reason.
+[[noreturn]] void failed(const char* what)
+{
+    failWith(what, GetLastError());
 }
 
 struct DcDeleter {
@@ -48,45 +62,66 @@ BrushHandle solidBrush(COLORREF colour)
 
 std::wstring defaultPrinter()
 {
+    // Windows says ERROR_FILE_NOT_FOUND when there is no default printer,
+    // which is what the box says, in its own words.
+    const auto noPrinter = [] {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND)
+            fail("no default printer");
+        failWith("no default printer", error);
+    };
     DWORD size = 0;
     GetDefaultPrinterW(nullptr, &size);
     if (size == 0)
-        fail("no default printer");
+        noPrinter();
     std::wstring name(size, L'\0');
     if (!GetDefaultPrinterW(name.data(), &size))
-        fail("no default printer");
+        noPrinter();
     name.resize(name.find(L'\0'));
     return name;
 }
 
+constexpr const char* notHandedOver = "the job could not be handed to the printer";
+
 // A job between StartDoc and EndDoc; one that does not end well is aborted.
 class PrintJob {
 public:
-    explicit PrintJob(HDC dc) : dc_(dc)
-    {
-        DOCINFOW document{};
-        document.cbSize = sizeof document;
-        document.lpszDocName = L"Tarnwick";
-        if (StartDocW(dc_, &document) <= 0)
-            fail("the job could not be handed to the printer");
-    }
+    explicit PrintJob(HDC dc) : dc_(dc) { }
     ~PrintJob()
     {
-        if (!ended_)
+        if (started_ && !ended_)
             AbortDoc(dc_);
     }
     PrintJob(const PrintJob&) = delete;
     PrintJob& operator=(const PrintJob&) = delete;
 
+    // False when the user cancelled the job in the printer's own box: a
+    // printer that asks for a file (Microsoft Print to PDF, XPS, OneNote)
+    // asks inside StartDoc, which then fails with ERROR_CANCELLED.
+    bool start()
+    {
+        DOCINFOW document{};
+        document.cbSize = sizeof document;
+        document.lpszDocName = L"Tarnwick";
+        if (StartDocW(dc_, &document) > 0) {
+            started_ = true;
+            return true;
+        }
+        if (const std::optional<std::string> reason = refusedJobReason(GetLastError()))
+            fail(*reason);
+        return false;
+    }
+
     void end()
     {
         ended_ = true;
         if (EndDoc(dc_) <= 0)
-            fail("the job could not be handed to the printer");
+            failed(notHandedOver);
     }
 
 private:
     HDC dc_;
+    bool started_ = false;
     bool ended_ = false;
 };
 
@@ -218,18 +253,45 @@ private:
 
 } // namespace
 
+std::optional<std::string> refusedJobReason(DWORD error)
+{
+    if (error == ERROR_CANCELLED)
+        return std::nullopt;
+    return printFailureReason(notHandedOver, error);
+}
+
+std::string printFailureReason(const char* what, DWORD error)
+{
+    if (error == ERROR_SUCCESS)
+        return what;
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+        reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text ? text : L"", length);
+    LocalFree(text);
+    // Windows ends its messages with a line break.
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+        message.pop_back();
+    if (message.empty())
+        return std::string(what) + ": Windows error " + std::to_string(error);
+    return std::string(what) + ": " + toUtf8(message);
+}
+
 void printWindowImage(const frmTarnwick2& window)
 {
     const std::wstring printer = defaultPrinter();
     const PrinterDc dc(CreateDCW(L"WINSPOOL", printer.c_str(), nullptr, nullptr));
     if (!dc)
-        fail("the printer could not be opened");
+        failed("the printer could not be opened");
     PrintJob job(dc.get());
+    if (!job.start())
+        return;
     if (StartPage(dc.get()) <= 0)
-        fail("the job could not be handed to the printer");
+        failed(notHandedOver);
     PagePainter(dc.get(), window).paint();
     if (EndPage(dc.get()) <= 0)
-        fail("the job could not be handed to the printer");
+        failed(notHandedOver);
     job.end();
 }
 

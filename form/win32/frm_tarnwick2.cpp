@@ -161,6 +161,10 @@ std::wstring frmTarnwick2::text(LayoutRow row) const
 
 void frmTarnwick2::show(int showCommand)
 {
+    // As the dialog manager does for a dialog: access-key underlines and
+    // focus rectangles hidden until the keyboard is used, as the user's
+    // settings have it.
+    SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
     ShowWindow(window_, showCommand);
     UpdateWindow(window_);
     const std::vector<LayoutRow> order = focusOrder();
@@ -251,10 +255,19 @@ LRESULT frmTarnwick2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         onCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_GETDPISCALEDSIZE:
+        // About to move to a display of another DPI: the size the layout has there.
+        *pointerIn<SIZE>(lParam) = layout_.windowSizeAt(window_, controls_, static_cast<UINT>(wParam));
+        return TRUE;
     case WM_DPICHANGED:
         // Moved to a display of another DPI, or the display's own changed.
         layout_.apply(window_, controls_, HIWORD(wParam), pointerIn<const RECT>(lParam));
         return 0;
+    case WM_SETTINGCHANGE:
+        // The user's text size or message font changed: laid out again in it.
+        if (wParam == SPI_SETNONCLIENTMETRICS || wParam == SPI_SETICONTITLELOGFONT)
+            layout_.apply(window_, controls_, layout_.dpi(), nullptr, true);
+        return DefDlgProcW(window_, message, wParam, lParam);
     case WM_CLOSE:
         // Closing from the frame ends the program, with no handler run (the
         // dialog manager would otherwise turn it into a press of Clear).

@@ -7,7 +7,6 @@
 #include <ole2.h>
 
 #include <oleacc.h>
-#include <uiautomationcore.h>
 
 #include <utility>
 
@@ -25,88 +24,15 @@ constexpr std::array<AmountLabel, 2> amountLabels{AmountLabel::lblServicePrice, 
 // its value Polite: the reader first finishes what it is saying.
 constexpr GUID liveSettingProperty{0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr LONG livePolite = 1;
-// NotificationKind_ActionCompleted and NotificationProcessing_CurrentThenMostRecent
-// of Windows' uiautomationcore.h: the result of the operator's action, told after
-// what the reader is saying, a newer result replacing one not yet told.
-constexpr int actionCompleted = 2;
-constexpr int currentThenMostRecent = 4;
 
 struct ComRelease {
     void operator()(IUnknown* object) const noexcept { object->Release(); }
 };
 template <class Interface> using ComPointer = std::unique_ptr<Interface, ComRelease>;
 
-// A function of a DLL looked up by name: the functions of Windows 10 1709 and
-// later, which an older Windows, and Wine 8, lack. A direct import of one
-// would keep the program from starting there.
-template <class Function> Function lookUp(HMODULE module, const char* name)
-{
-    if (!module)
-        return nullptr;
-    // Through void(*)(), which converts to any function type.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-// UI Automation's notification, and the BSTRs it takes. Looked up once, at its
-// first use; the DLLs stay loaded for the program's life, as UI Automation
-// keeps threads of its own in the process once it has been used.
-struct UiaNotification {
-    using HostProvider = HRESULT(WINAPI*)(HWND, IRawElementProviderSimple**);
-    using Raise = HRESULT(WINAPI*)(IRawElementProviderSimple*, int, int, BSTR, BSTR);
-    using AllocString = BSTR(WINAPI*)(const OLECHAR*);
-    using FreeString = void(WINAPI*)(BSTR);
-
-    HostProvider hostProvider = nullptr;
-    Raise raise = nullptr;
-    AllocString allocString = nullptr;
-    FreeString freeString = nullptr;
-
-    bool available() const { return hostProvider && raise && allocString && freeString; }
-
-    static const UiaNotification& get()
-    {
-        static const UiaNotification found = [] {
-            UiaNotification functions;
-            HMODULE uia = LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            functions.raise = lookUp<Raise>(uia, "UiaRaiseNotificationEvent");
-            if (!functions.raise)
-                return functions;
-            functions.hostProvider = lookUp<HostProvider>(uia, "UiaHostProviderFromHwnd");
-            HMODULE automation = LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            functions.allocString = lookUp<AllocString>(automation, "SysAllocString");
-            functions.freeString = lookUp<FreeString>(automation, "SysFreeString");
-            return functions;
-        }();
-        return found;
-    }
-};
-
-// A BSTR of UiaNotification's, freed by it.
-class NotificationString {
-public:
-    NotificationString(const UiaNotification& uia, const std::wstring& text)
-        : uia_(uia), string_(uia.allocString(text.c_str()))
-    {
-    }
-    ~NotificationString()
-    {
-        if (string_)
-            uia_.freeString(string_);
-    }
-    NotificationString(const NotificationString&) = delete;
-    NotificationString& operator=(const NotificationString&) = delete;
-
-    BSTR get() const { return string_; }
-
-private:
-    const UiaNotification& uia_;
-    BSTR string_;
-};
-
 } // namespace
 
-// COM on the window's thread, the accessibility property services of oleacc,
-// and UI Automation's notification.
+// COM on the window's thread and the accessibility property services of oleacc.
 class LiveRegions::Services {
 public:
     Services()
@@ -150,25 +76,6 @@ public:
         MSAAPROPID properties[] = {liveSettingProperty, PROPID_ACC_NAME};
         if (properties_)
             properties_->ClearHwndProps(label, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, properties, 2);
-    }
-
-    // One UI Automation notification of `text`, raised on the window; false
-    // where Windows has none or it failed.
-    static bool notify(HWND window, const std::wstring& text)
-    {
-        const UiaNotification& uia = UiaNotification::get();
-        if (!uia.available())
-            return false;
-        IRawElementProviderSimple* host = nullptr;
-        if (FAILED(uia.hostProvider(window, &host)) || !host)
-            return false;
-        const ComPointer<IRawElementProviderSimple> provider(host);
-        const NotificationString display(uia, text);
-        const NotificationString activity(uia, L"Tarnwick.Calculate");
-        if (!display.get() || !activity.get())
-            return false;
-        return SUCCEEDED(
-            uia.raise(provider.get(), actionCompleted, currentThenMostRecent, display.get(), activity.get()));
     }
 
 private:
@@ -218,8 +125,24 @@ LiveRegions::Services* LiveRegions::services() noexcept
     return services_.get();
 }
 
+WindowAutomation* LiveRegions::automation() noexcept
+{
+    if (!automationTried_) {
+        automationTried_ = true;
+        try {
+            if (WindowAutomation::available())
+                automation_ = std::make_unique<WindowAutomation>(form_.handle());
+        } catch (...) {
+            // Then the live regions tell the amounts.
+        }
+    }
+    return automation_.get();
+}
+
 void LiveRegions::forget() noexcept
 {
+    if (automation_)
+        automation_->windowDestroyed();
     if (!services_)
         return;
     try {
@@ -260,7 +183,7 @@ void LiveRegions::labelChanged(AmountLabel label) noexcept
     }
 }
 
-std::optional<LRESULT> LiveRegions::filterMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/) noexcept
+std::optional<LRESULT> LiveRegions::filterMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     switch (message) {
     case announceMessage:
@@ -273,6 +196,11 @@ std::optional<LRESULT> LiveRegions::filterMessage(UINT message, WPARAM wParam, L
         return 0;
     case WM_GETOBJECT:
         services();
+        // UI Automation asking for the window: its own provider, where it has one.
+        if (WindowAutomation::asksForWindow(lParam)) {
+            if (WindowAutomation* automation = this->automation())
+                return automation->answerGetObject(wParam, lParam);
+        }
         return std::nullopt;
     case WM_DESTROY:
         forget();
@@ -295,7 +223,9 @@ void LiveRegions::raise(const Pending& pending) noexcept
         }
         // Marked first: a reader ignores a live region it does not know as one.
         services();
-        if (Services::notify(form_.handle(), pending.text))
+        // Told once: by UI Automation's notification where Windows has it,
+        // else (or if it could not be raised) by the live regions.
+        if (WindowAutomation* automation = this->automation(); automation && automation->notify(pending.text))
             return;
         for (const AmountLabel label : amountLabels)
             NotifyWinEvent(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "form/form_platform.h"
+#include "form/win32/window_automation.h"
 
 #include <windows.h>
 
@@ -16,8 +17,9 @@ class frmTarnwick2;
 // What a screen reader hears of the amount labels. Each is a UI Automation
 // live region (polite), named by its caption label and the amount it shows
 // ("Total Due: $54.00"); after Calculate, one announcement tells both amounts:
-// a UI Automation notification where Windows has it (10 version 1709 and
-// later), else a live-region change of each label.
+// a UI Automation notification on the window's own provider where Windows
+// has it (10 version 1709 and later, window_automation.h), else a
+// live-region change of each label; never both.
 //
 // COM and the properties cost time, so they are set up on first need: the
 // window's first WM_GETOBJECT (an assistive technology asking for the window)
@@ -56,12 +58,15 @@ private:
 
     void raise(const Pending& pending) noexcept;
     Services* services() noexcept;
+    WindowAutomation* automation() noexcept;
     std::wstring accessibleName(AmountLabel label) const;
     void forget() noexcept;
 
     const frmTarnwick2& form_;
     std::unique_ptr<Services> services_;
     bool servicesTried_ = false;
+    std::unique_ptr<WindowAutomation> automation_;
+    bool automationTried_ = false;
     std::optional<Pending> pending_;
     WPARAM lastSerial_ = 0;
 };

@@ -72,6 +72,16 @@ void Win32FormPlatform::announce(const std::string& text)
 
 void Win32FormPlatform::printForm()
 {
+    // A printer's own box (one that asks for a file) runs a message loop on
+    // this thread while the job is handed over: a second Print Form pressed
+    // meanwhile is not taken.
+    if (printing_)
+        return;
+    printing_ = true;
+    struct Done {
+        bool& printing;
+        ~Done() { printing = false; }
+    } done{printing_};
     printWindowImage(window_);
 }
 

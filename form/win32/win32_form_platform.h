@@ -42,6 +42,7 @@ private:
 
     frmTarnwick2& window_;
     LiveRegions liveRegions_;
+    bool printing_ = false; // a job is being handed over
 };
 
 } // namespace tarnwick

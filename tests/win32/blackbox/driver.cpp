@@ -25,6 +25,15 @@
 //   setfont POINTS FACE...   the user's message (dialog) font for programs started after it
 //   captions                 each caption's text extent in that font at the window's DPI,
 //                            and the room its control draws around the text
+//   fileprinter              a printer on the FILE: port, the default from then on: Wine
+//                            asks for a file in a box of its own inside StartDoc, as a
+//                            PDF printer's driver does on Windows
+//   dpimove N                as Windows moves a per-monitor aware window to a display of
+//                            N dpi: WM_GETDPISCALEDSIZE, then WM_DPICHANGED suggesting the
+//                            window's corner and the size it answered; what it answered,
+//                            what was suggested and where the window is afterwards
+//   getobject                WM_GETOBJECT to the window as UI Automation sends it
+//                            (UiaRootObjectId), and what the window answered
 //   quit
 //
 // Controls are named as in the layout table. Rectangles are [left, top,
@@ -49,6 +58,7 @@
 #include <shellscalingapi.h>
 #include <uxtheme.h>
 #include <vssym32.h>
+#include <winspool.h>
 
 #include <algorithm>
 #include <chrono>
@@ -1133,6 +1143,90 @@ void captions()
     answer(json);
 }
 
+// A printer on the FILE: port with the driver of the printer Wine already
+// has (the private CUPS queue's), made the default.
+void filePrinter()
+{
+    DWORD needed = 0;
+    DWORD count = 0;
+    EnumPrinterDriversW(nullptr, nullptr, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> drivers(needed + 1);
+    if (!EnumPrinterDriversW(nullptr, nullptr, 1, drivers.data(), needed, &needed, &count) || count == 0)
+        return fail("no printer driver to make a printer with");
+    std::wstring name = L"Tarnwick File Printer";
+    std::wstring port = L"FILE:";
+    std::wstring processor = L"WinPrint";
+    std::wstring dataType = L"RAW";
+    PRINTER_INFO_2W printer{};
+    printer.pPrinterName = name.data();
+    printer.pPortName = port.data();
+    printer.pDriverName = reinterpret_cast<DRIVER_INFO_1W*>(drivers.data())->pName;
+    printer.pPrintProcessor = processor.data();
+    printer.pDatatype = dataType.data();
+    HANDLE added = AddPrinterW(nullptr, 2, reinterpret_cast<BYTE*>(&printer));
+    if (!added)
+        return fail("AddPrinterW failed: " + std::to_string(GetLastError()));
+    ClosePrinter(added);
+    if (!SetDefaultPrinterW(name.c_str()))
+        return fail("SetDefaultPrinterW failed: " + std::to_string(GetLastError()));
+    Json json;
+    json.open('{').key("ok").value(true).key("printer").value(name).close('}');
+    answer(json);
+}
+
+// The window's messages about a move to another DPI carry pointers into its
+// own process, so the SIZE and RECT they point at are made there.
+void dpiMove(const std::vector<std::string>& words)
+{
+    if (words.size() != 2)
+        return fail("usage: dpimove N");
+    HWND main = findMain();
+    if (!main)
+        return fail("no window");
+    const UINT dpi = static_cast<UINT>(std::stoul(words[1]));
+    DWORD process = 0;
+    GetWindowThreadProcessId(main, &process);
+    HANDLE target = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
+    if (!target)
+        return fail("OpenProcess failed");
+    void* remote = VirtualAllocEx(target, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    SIZE size{};
+    const RECT before = windowRect(main);
+    RECT suggested{};
+    bool answered = false;
+    if (remote && WriteProcessMemory(target, remote, &size, sizeof size, nullptr)) {
+        const auto result = ask(main, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(remote));
+        answered = result && *result && ReadProcessMemory(target, remote, &size, sizeof size, nullptr);
+        suggested = {before.left, before.top, before.left + size.cx, before.top + size.cy};
+        if (answered && WriteProcessMemory(target, remote, &suggested, sizeof suggested, nullptr))
+            ask(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
+    }
+    if (remote)
+        VirtualFreeEx(target, remote, 0, MEM_RELEASE);
+    CloseHandle(target);
+    Json json;
+    json.open('{').key("ok").value(true).key("answered").value(answered);
+    json.key("size").open('[').value(static_cast<int>(size.cx)).value(static_cast<int>(size.cy)).close(']');
+    json.key("before").value(before).key("suggested").value(suggested).key("rect").value(windowRect(main));
+    json.close('}');
+    answer(json);
+}
+
+// As UI Automation asks a window for its provider.
+void getObject()
+{
+    HWND main = findMain();
+    if (!main)
+        return fail("no window");
+    constexpr LPARAM uiaRootObjectId = -25;
+    const auto result = ask(main, WM_GETOBJECT, 0, uiaRootObjectId);
+    if (!result)
+        return fail("WM_GETOBJECT was not answered");
+    Json json;
+    json.open('{').key("ok").value(true).key("result").value(static_cast<long long>(*result)).close('}');
+    answer(json);
+}
+
 bool readLine(std::string& line)
 {
     static std::string pending;
@@ -1203,6 +1297,12 @@ int main()
                 setFont(words);
             else if (command == "captions")
                 captions();
+            else if (command == "fileprinter")
+                filePrinter();
+            else if (command == "dpimove")
+                dpiMove(words);
+            else if (command == "getobject")
+                getObject();
             else if (command == "quit")
                 break;
             else

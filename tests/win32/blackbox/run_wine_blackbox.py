@@ -30,10 +30,11 @@ from wine_harness import Display, Processes, ScenarioFailure, SetupError, WineRu
 
 
 class Config:
-    def __init__(self, exe, driver, prefix):
+    def __init__(self, exe, driver, prefix, uia_standins):
         self.exe = exe
         self.driver = driver
         self.prefix = prefix
+        self.uia_standins = uia_standins  # by route: the uiautomationcore.dll stand-in a run installs
 
 
 class Worker:
@@ -64,9 +65,10 @@ class Context:
         self.marks = {}
         self.last_mark = None
 
-    def launch(self, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True):
+    def launch(self, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True, route="live regions",
+               before=()):
         run = WineRun(self.worker, f"run{len(self.runs) + 1}", env=env, region=region, dpi=dpi, font=font,
-                      colours=colours, visual_styles=visual_styles)
+                      colours=colours, visual_styles=visual_styles, route=route, before=before)
         self.runs.append(run)
         return run
 
@@ -116,6 +118,8 @@ def main():
     parser.add_argument("--exe", help="the tarnwick.exe to test")
     parser.add_argument("--driver", help="the driver, tarnwick_wine_driver.exe")
     parser.add_argument("--prefix", help="the prepared Wine prefix (tests/win32/make-wine-prefix)")
+    parser.add_argument("--uia-notifying", help="the uiautomationcore.dll stand-in with UI Automation's notification")
+    parser.add_argument("--uia-older", help="the uiautomationcore.dll stand-in without it")
     parser.add_argument("--only", action="append", default=[],
                         help="run the scenarios whose name matches this regular expression")
     parser.add_argument("--list", action="store_true", help="list the scenarios and stop")
@@ -133,14 +137,17 @@ def main():
         for s in chosen:
             print(s.name)
         return 0
-    for what, path in (("--exe", args.exe), ("--driver", args.driver)):
+    for what, path in (("--exe", args.exe), ("--driver", args.driver), ("--uia-notifying", args.uia_notifying),
+                       ("--uia-older", args.uia_older)):
         if not path or not os.path.isfile(path):
             parser.error(f"{what} must name a built program (got {path!r})")
     if not args.prefix or not os.path.isfile(os.path.join(args.prefix, ".complete")):
         parser.error(f"--prefix must name a prepared Wine prefix (got {args.prefix!r})")
     if not chosen:
         parser.error("no scenario matches --only")
-    config = Config(os.path.abspath(args.exe), os.path.abspath(args.driver), os.path.abspath(args.prefix))
+    config = Config(os.path.abspath(args.exe), os.path.abspath(args.driver), os.path.abspath(args.prefix),
+                    {"UIA notification": os.path.abspath(args.uia_notifying),
+                     "live regions": os.path.abspath(args.uia_older)})
 
     deadline = time.monotonic() + args.deadline
     processes = Processes()

@@ -15,6 +15,7 @@ import json
 import os
 import re
 import select
+import shutil
 import subprocess
 import sys
 import threading
@@ -193,7 +194,8 @@ class Snapshot:
 class WineRun:
     """tarnwick.exe and the driver in a prefix of their own, on one display."""
 
-    def __init__(self, worker, name, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True):
+    def __init__(self, worker, name, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True,
+                 route="live regions", before=()):
         self.worker = worker
         self.display = worker.display
         self.processes = worker.processes
@@ -203,8 +205,14 @@ class WineRun:
             _live_prefixes.add(self.prefix)
         home = os.path.join(self.dir, "home")
         os.makedirs(home)
+        self.uia_record = os.path.join(self.dir, "uia-record.jsonl")
+        self._install_uia_standin(worker.config.uia_standins[route])
         self.env = {"PATH": os.environ["PATH"], "HOME": home, "DISPLAY": self.display.name,
-                    "WINEPREFIX": self.prefix, "LANG": "en_US.UTF-8", **WINE_ENV}
+                    "WINEPREFIX": self.prefix, "LANG": "en_US.UTF-8", **WINE_ENV,
+                    # The stand-in, not Wine's own: which route the window takes then
+                    # does not hang on what the installed Wine's UI Automation has.
+                    "WINEDLLOVERRIDES": WINE_ENV["WINEDLLOVERRIDES"] + ";uiautomationcore=n",
+                    "TARNWICK_UIA_RECORD": "Z:" + self.uia_record.replace("/", "\\")}
         self.env.update(env or {})
         self.log_path = os.path.join(self.dir, "program.log")
         self.program = None
@@ -227,6 +235,8 @@ class WineRun:
                 self.ask(f"setcolour {colour} {red} {green} {blue}")
             if not visual_styles:
                 self.ask("visualstyles off")
+            for command in before:
+                self.ask(command)
             if dpi:
                 # A process takes the display's DPI as it starts: a driver
                 # started after the setting sees the display as the program does.
@@ -239,6 +249,20 @@ class WineRun:
         except BaseException:
             self.stop()
             raise
+
+    def _install_uia_standin(self, standin):
+        """The uiautomationcore.dll stand-in in this run's prefix. The copy's
+        system32 is hard-linked to the prepared prefix's: the link is
+        replaced, never written through."""
+        target = os.path.join(self.prefix, "drive_c", "windows", "system32", "uiautomationcore.dll")
+        shutil.copyfile(standin, target + ".standin")
+        os.replace(target + ".standin", target)
+
+    def uia_calls(self):
+        """What the stand-in has been handed so far, oldest first."""
+        with contextlib.suppress(FileNotFoundError), open(self.uia_record, encoding="utf-8") as record:
+            return [json.loads(line) for line in record if line.endswith("\n")]
+        return []
 
     # -- the driver
 

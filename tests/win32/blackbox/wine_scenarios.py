@@ -96,9 +96,16 @@ class RowFailures:
 class Operator:
     """One run of the program and the hands and eyes that work it."""
 
-    def __init__(self, ctx, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True):
+    def __init__(self, ctx, env=None, region=(), dpi=None, font=None, colours=(), visual_styles=True,
+                 route="live regions", before=()):
         self.ctx = ctx
-        self.run = ctx.launch(env=env, region=region, dpi=dpi, font=font, colours=colours, visual_styles=visual_styles)
+        # How a screen reader hears Calculate: "live regions" (UI Automation
+        # without its notification, as Wine 8 and Windows before 10 1709
+        # have it) or "UIA notification" (Windows 10 1709 and later).
+        self.route = route
+        self.told = 0  # the stand-in's notifications already checked
+        self.run = ctx.launch(env=env, region=region, dpi=dpi, font=font, colours=colours, visual_styles=visual_styles,
+                              route=route, before=before)
 
     # -- seeing
 
@@ -139,10 +146,43 @@ class Operator:
         """The live-region events the driver's hook has heard since last asked."""
         return self.run.ask("events")["events"]
 
+    def notifications(self):
+        """The UI Automation notifications raised since last asked."""
+        told = [call for call in self.run.uia_calls() if call["call"] == "notification"]
+        new, self.told = told[self.told:], len(told)
+        return new
+
+    def expect_notified(self, price, total, timeout=8.0):
+        """One UI Automation notification of both amounts, on a provider
+        that answers IRawElementProviderSimple, is server-side and has the
+        window's own host provider; and no live-region event beside it."""
+        text = f"Individual Service Price: {price}, Total Due: {total}"
+        told = []
+
+        def once():
+            told.extend(self.notifications())
+            return told
+        poll(once, timeout, 0.02)
+        self.barrier()
+        told.extend(self.notifications())
+        heard = self.heard()
+        wanted = {"simple": True, "server_side": True, "host": {"title": "Tarnwick", "class": "Tarnwick.frmTarnwick2",
+                                                               "top_level": True},
+                  "kind": 2, "processing": 4, "text": text, "activity": "Tarnwick.Calculate"}
+        seen = [{"simple": call["simple"], "server_side": bool(call.get("options", 0) & 2), "host": call["host"],
+                 "kind": call["kind"], "processing": call["processing"], "text": call["text"],
+                 "activity": call["activity"]} for call in told]
+        if seen != [wanted] or heard:
+            raise ScenarioFailure(f"expected one notification {wanted},\n  told {told},\n  heard {heard}")
+        return told[0]
+
     def expect_announced(self, price, total, timeout=8.0):
         """Both amount labels raised as changed live regions, each once, in
         the order a reader should tell them, each showing its amount as the
-        event arrived, and nothing else."""
+        event arrived, and nothing else; or, where the window has UI
+        Automation's notification, that alone."""
+        if self.route == "UIA notification":
+            return self.expect_notified(price, total, timeout)
         wanted = [("lblServicePrice", price), ("lblTotalDue", total)]
         heard = []
 
@@ -161,8 +201,9 @@ class Operator:
         event came: the window had moved past what it would have told."""
         self.barrier()
         heard = self.heard()
-        if heard:
-            raise ScenarioFailure(f"expected no live-region event, heard {heard}")
+        told = self.notifications()
+        if heard or told:
+            raise ScenarioFailure(f"expected no live-region event and no notification, heard {heard}, told {told}")
 
     # -- doing
 
@@ -348,6 +389,30 @@ def _opening_state(ctx, dpi, scale, font):
     if problems:
         raise ScenarioFailure("at opening: " + "; ".join(problems) + "\n" + snapshot.describe())
     ctx.note(f"window up {user.run.start_seconds:.2f} s after wine started the program")
+    if dpi == 96 and not font:
+        _relaid_out(ctx, user, snapshot)
+
+
+def _relaid_out(ctx, user, opened):
+    """A move to a display of 144 dpi, as Windows makes it: the window
+    answers the size its layout has there (WM_GETDPISCALEDSIZE) and takes the
+    rectangle then suggested (WM_DPICHANGED), its controls inside it. Wine 8
+    sends neither on a move of its own: the driver sends them as Windows does."""
+    moved = user.run.ask("dpimove 144")
+    left, top, right, bottom = moved["before"]
+    width, height = moved["size"]
+    if (not moved["answered"] or moved["rect"] != moved["suggested"]
+            or abs(width - (right - left) * 1.5) > 12 or abs(height - (bottom - top) * 1.5) > 12):
+        raise ScenarioFailure(f"moved to 144 dpi from {moved['before']}: answered {moved['answered']} "
+                              f"{moved['size']}, suggested {moved['suggested']}, the window took {moved['rect']}")
+    after = user.run.snapshot()
+    client = after.window["client"]
+    outside = [name for name, control in after.controls.items()
+               if not (client[0] <= control["rect"][0] and client[1] <= control["rect"][1]
+                       and control["rect"][2] <= client[2] and control["rect"][3] <= client[3])]
+    if outside:
+        raise ScenarioFailure(f"at 144 dpi these reach out of the client area {client}: {outside}\n" + after.describe())
+    ctx.note(f"at 144 dpi answered {moved['size']}, took {moved['rect']}")
 
 
 def _captions_shown_whole(ctx, user, snapshot, dpi, font):
@@ -638,9 +703,22 @@ def access_keys(ctx):
 # Next Patron and Summary
 
 
-@scenario("next_patron_recalculates_counts_and_clears")
-def next_patron(ctx):
-    user = Operator(ctx)
+ROUTES = ["live regions", "UIA notification"]
+
+
+def _route_name(name, route):
+    # The live-region runs keep the names they have always had.
+    return name if route == "live regions" else f"{name}[{route}]"
+
+
+for route_row in ROUTES:
+    @scenario(_route_name("next_patron_recalculates_counts_and_clears", route_row))
+    def next_patron(ctx, route=route_row):
+        _next_patron(ctx, route)
+
+
+def _next_patron(ctx, route):
+    user = Operator(ctx, route=route)
     # On a fresh window Next Patron counts the Makeover it calculates; a
     # reader hears only the focus back on Calculate, not the cleared amounts.
     user.click("cmdNext")
@@ -650,19 +728,57 @@ def next_patron(ctx):
     user.see_selection("optMakeover", "opt10Percent")
     user.key("Return")
     user.see_labels("$125.00", "$112.50")
-    user.expect_announced("$125.00", "$112.50")
+    told = user.expect_announced("$125.00", "$112.50")
     user.click("optManicure")
     user.see_selection("optManicure", "opt10Percent")
     # Counted at the selection as it is now, not at the stale labels.
     user.click("cmdNext")
     user.see_cleared()
     user.expect_nothing_announced()
+    # Clear tells nothing of the amounts it empties.
+    user.key("Return")
+    user.see_labels("$125.00", "$125.00")
+    user.expect_announced("$125.00", "$125.00")
+    user.key("Escape")
+    user.see_cleared()
+    user.expect_nothing_announced()
     user.expect_summary(summary_text(2, usd(Decimal("125") + Decimal("31.50"))))
+    if route == "UIA notification":
+        _provider_kept_and_released(user, told["provider"])
 
 
-@scenario("summary_box")
-def summary_box(ctx):
-    user = Operator(ctx)
+def _provider_kept_and_released(user, provider):
+    """The provider that told Calculate is the one the window gives UI
+    Automation for WM_GETOBJECT, and the window's end releases it: UI
+    Automation told the window is gone, the provider disconnected while
+    the window still held it, once."""
+    answer = user.run.ask("getobject")["result"]
+    returned = [call for call in user.run.uia_calls() if call["call"] == "return"]
+    wanted = {"call": "return", "window": {"title": "Tarnwick", "class": "Tarnwick.frmTarnwick2", "top_level": True},
+              "wparam": 0, "lparam": -25, "provider": provider}
+    if answer != 0x7A11 or returned != [wanted]:
+        raise ScenarioFailure(f"WM_GETOBJECT for UI Automation answered {answer:#x}, the stand-in was handed "
+                              f"{returned}, not {wanted}")
+    user.ctx.mark("Alt+X")
+    user.key("alt+x")
+    user.expect_exit("Alt+X", 0)
+    ending = [call for call in user.run.uia_calls() if call["call"] in ("return", "disconnect")][1:]
+    wanted = [{**wanted, "provider": None, "lparam": 0},
+              {"call": "disconnect", "provider": provider, "references": 1}]
+    if [{k: v for k, v in call.items() if k != "window"} for call in ending] != \
+            [{k: v for k, v in call.items() if k != "window"} for call in wanted]:
+        raise ScenarioFailure(f"at the window's end the stand-in was handed {ending}, not {wanted}")
+    user.ctx.note(f"UI Automation was handed: {user.run.uia_calls()}")
+
+
+for route_row in ROUTES:
+    @scenario(_route_name("summary_box", route_row))
+    def summary_box(ctx, route=route_row):
+        _summary_box(ctx, route)
+
+
+def _summary_box(ctx, route):
+    user = Operator(ctx, route=route)
     text = user.open_summary()
     if text != summary_text(0, "$0.00"):
         raise ScenarioFailure(f"summary on a fresh window: {text!r}")
@@ -1003,3 +1119,34 @@ def print_without_server(ctx):
     user.see_labels("$60.00", "$60.00")
     user.barrier()
     user.expect_summary(summary_text(2, "$185.00"))
+
+
+@scenario("print_form_cancelled_in_the_printers_own_box")
+def print_cancelled(ctx):
+    """A printer that asks for a file asks inside StartDoc, in a box of its
+    own (Wine's "Print to File" for a printer on the FILE: port, as Windows'
+    PDF printer has its Save box). While it is open the window takes no
+    second Print Form; Cancel ends Print Form with no box of the program's,
+    the window and the tally as they were. (Wine then prints to the port
+    all the same; Windows fails StartDoc with ERROR_CANCELLED, which the
+    Win32 monkey suite's print table checks.)"""
+    user = Operator(ctx, env=_print_server_env(), before=["fileprinter"])
+    user.select("Hair Styling", "10%")
+    user.click("cmdCalculate")
+    user.see_labels("$60.00", "$54.00")
+    user.click("cmdPrint")
+    asked = user.see(lambda s: len(s.boxes) == 1 and s.boxes[0]["title"] == "Print to File"
+                     and [b["id"] for b in s.boxes[0]["buttons"]] == [IDOK, 2], "the printer's own box, Print to File")
+    # Synchronous: a second Print Form that were taken would sit in a second box and not return.
+    user.bm_click(["cmdPrint"], 1, timeout=20)
+    again = user.run.snapshot()
+    if len(again.boxes) != 1:
+        raise ScenarioFailure("a second Print Form was taken while the printer's box was open\n" + again.describe())
+    left, top, right, bottom = next(b["rect"] for b in asked.boxes[0]["buttons"] if b["id"] == 2)
+    user.run.click_at((left + right) // 2, (top + bottom) // 2)
+    user.see(lambda s: not s.boxes and s.window["enabled"] and s.labels() == ("$60.00", "$54.00")
+             and s.checked() == sorted(["optHairStyling", "opt10Percent"]), "no box after Cancel, the window as it was")
+    user.run.focus_desktop()
+    user.barrier()
+    user.expect_summary(summary_text(1, "$54.00"))
+    ctx.note("Cancel in Print to File: no box of the program's, window and tally as they were")

@@ -26,6 +26,7 @@
 // seed gives the same events.
 
 #include "form/form_layout.h"
+#include "form/win32/form_printer.h"
 #include "form/win32/frm_tarnwick2.h"
 #include "form/win32/windows_money_format.h"
 #include "tests/monkey/monkey_rules.h"
@@ -297,6 +298,46 @@ TEST_F(Win32MonkeyTest, randomStreamKeepsTheWindowConsistent)
     std::printf("seed %llu: %llu events in %.1f s, %d patrons counted, %d summary boxes, %d reactivations\n",
         static_cast<unsigned long long>(seed), static_cast<unsigned long long>(events), seconds, tally_.clients(),
         boxes_->boxesAnswered(), reactivations);
+}
+
+// Print Form's end when StartDoc refuses the job: the monkey never prints,
+// and Wine's own "Print to File" box prints all the same when cancelled
+// (the black-box print scenario), so the choice is checked here, where
+// Windows' error comes in. A cancel in the printer's own box ends quietly;
+// any other refusal says what failed and Windows' reason for it.
+struct RefusedJob {
+    DWORD error;
+    bool quiet;
+    const char* reasonStart; // what the box says first; Windows' own words follow
+};
+
+TEST(PrintFormRefusedJob, onlyTheUsersCancelEndsQuietly)
+{
+    const RefusedJob rows[] = {
+        {ERROR_CANCELLED, true, nullptr},
+        // A job deleted in the queue, not cancelled by the user in the box.
+        {ERROR_PRINT_CANCELLED, false, "the job could not be handed to the printer: "},
+        {ERROR_ACCESS_DENIED, false, "the job could not be handed to the printer: "},
+        {ERROR_NOT_ENOUGH_MEMORY, false, "the job could not be handed to the printer: "},
+        // Windows has no words for it.
+        {0x2000FFFF, false, "the job could not be handed to the printer: Windows error 536936447"},
+        // StartDoc failed without saying why.
+        {ERROR_SUCCESS, false, "the job could not be handed to the printer"},
+    };
+    for (const RefusedJob& row : rows) {
+        const std::optional<std::string> reason = refusedJobReason(row.error);
+        SCOPED_TRACE("error " + std::to_string(row.error));
+        ASSERT_EQ(!reason, row.quiet) << reason.value_or("(quiet)");
+        if (row.quiet)
+            continue;
+        const std::string start = row.reasonStart;
+        EXPECT_EQ(reason->substr(0, start.size()), start);
+        // The system's message, whole, with its line break trimmed.
+        if (start.ends_with(": ")) {
+            EXPECT_GT(reason->size(), start.size() + 3);
+        }
+        EXPECT_FALSE(reason->ends_with("\n") || reason->ends_with("\r") || reason->ends_with(" ")) << *reason;
+    }
 }
 
 } // namespace
