@@ -28,6 +28,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)), "blackbo
 from harness import Processes, ScenarioFailure, SetupError, install_cleanup, poll  # noqa: E402,F401
 
 COPY_PREFIX = os.path.join(os.path.dirname(HERE), "copy-wine-prefix")
+# The size make-wine-prefix gives Wine's virtual desktop.
+DESKTOP_SIZE = "1024x768"
 WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 
 
@@ -327,10 +329,13 @@ class WineRun:
         self.opened = self.wait_for(up, "the window Tarnwick shown, with a focused control", timeout=30)
         self.start_seconds = time.monotonic() - self.started
 
-        # The prefix's desktop is named "Default"; Wine 8 titles it "Default -
-        # Wine desktop", Wine 9 and later "Wine Desktop".
+        # Wine's desktop is explorer.exe's window of the prefix's desktop size;
+        # its title is no guide: Wine 8 writes "Default - Wine desktop", Wine 9
+        # and later "Wine Desktop", translated into the user's language.
         def desktop():
-            found = self.display.xdotool("search", "--name", "^(Default - Wine desktop|Wine Desktop)$").stdout.split()
+            found = [window for window in self.display.xdotool(
+                         "search", "--class", r"^explorer\.exe$").stdout.split()
+                     if f"Geometry: {DESKTOP_SIZE}" in self.display.xdotool("getwindowgeometry", window).stdout]
             return found[0] if len(found) == 1 else None
         self.desktop, ok = poll(desktop, 10, 0.05)
         if not ok:

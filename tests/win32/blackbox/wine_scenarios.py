@@ -932,7 +932,9 @@ REGIONS = [
     Region("en-IN Indian grouping", {"LANG": "en_IN"}, "en-IN", r"^₹1,00,048\.00$", makeovers=800,
            settings=(("sMonGrouping", "3;2;0"),)),
     Region("ar-SA right to left", {"LANG": "ar_SA.UTF-8"}, "ar-SA", r"^1,298\.00\s?ر\.س\.\u200f?$"),
-    Region("de-CH apostrophe grouping", {"LANG": "de_CH.UTF-8"}, "de-CH", r"^1[’']298\.00\sCHF$"),
+    # Wine 8 puts the symbol after the amount; Wine 9 and later, as Windows 10 does, before it.
+    Region("de-CH apostrophe grouping", {"LANG": "de_CH.UTF-8"}, "de-CH",
+           r"^(1[’']298\.00\sCHF|CHF\s1[’']298\.00)$"),
 ]
 
 for region_row in REGIONS:
