@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <optional>
 #include <string>
 #include <utility>
@@ -53,6 +54,15 @@ void DpiLayout::prepare(UINT dpi)
     font_.reset(CreateFontIndirectW(&font));
     layout_ = fitLayout([](LayoutRow) { return 0; }, 0);
     placeControls();
+}
+
+bool DpiLayout::fontChanged() const
+{
+    const LOGFONTW now = messageFont(96);
+    const LOGFONTW& then = fontAt96Dpi_;
+    return now.lfHeight != then.lfHeight || now.lfWidth != then.lfWidth || now.lfWeight != then.lfWeight
+        || now.lfItalic != then.lfItalic || now.lfCharSet != then.lfCharSet
+        || std::wcsncmp(now.lfFaceName, then.lfFaceName, LF_FACESIZE) != 0;
 }
 
 SIZE DpiLayout::windowSize(DWORD style) const

@@ -37,6 +37,9 @@ public:
     // Windows before a move to a display of that DPI.
     SIZE windowSizeAt(HWND window, const ControlHandles& controls, UINT dpi) const;
 
+    // Whether the user's message font is no longer the one the layout was prepared in.
+    bool fontChanged() const;
+
     UINT dpi() const { return dpi_; }
     // Where each control is, in pixels at 96 dots per inch, from its
     // container's corner; and the dialog font at 96 dots per inch.
@@ -46,7 +49,8 @@ public:
     const LOGFONTW& fontAt96Dpi() const { return fontAt96Dpi_; }
 
 private:
-    std::array<int, formLayout.size()> neededWidths(HWND window, const ControlHandles& controls, UINT controlsDpi) const;
+    std::array<int, formLayout.size()> neededWidths(
+        HWND window, const ControlHandles& controls, UINT controlsDpi) const;
     void fit(const std::array<int, formLayout.size()>& needed);
     void placeControls();
 

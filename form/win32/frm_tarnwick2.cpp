@@ -163,8 +163,8 @@ void frmTarnwick2::show(int showCommand)
 {
     // As the dialog manager does for a dialog: access-key underlines and
     // focus rectangles hidden until the keyboard is used, as the user's
-    // settings have it.
-    SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+    // settings have it. The high word names the cues the last input decides.
+    SendMessageW(window_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
     ShowWindow(window_, showCommand);
     UpdateWindow(window_);
     const std::vector<LayoutRow> order = focusOrder();
@@ -264,8 +264,10 @@ LRESULT frmTarnwick2::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         layout_.apply(window_, controls_, HIWORD(wParam), pointerIn<const RECT>(lParam));
         return 0;
     case WM_SETTINGCHANGE:
-        // The user's text size or message font changed: laid out again in it.
-        if (wParam == SPI_SETNONCLIENTMETRICS || wParam == SPI_SETICONTITLELOGFONT)
+        // Whatever the parameters say (an application that broadcasts a
+        // change sends wParam 0), the window is laid out again once the
+        // user's message font or text size is not the one it was laid out in.
+        if (layout_.fontChanged())
             layout_.apply(window_, controls_, layout_.dpi(), nullptr, true);
         return DefDlgProcW(window_, message, wParam, lParam);
     case WM_CLOSE:

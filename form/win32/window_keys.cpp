@@ -38,6 +38,8 @@ bool translateWindowKey(frmTarnwick2& form, const MSG& message)
         const auto isSelected = [&form](LayoutRow row) { return form.isChecked(row); };
         if (const auto target = nextTabStop(form.focusedRow(), !isDown(VK_SHIFT), isSelected))
             form.focusRow(*target);
+        // The dialog manager, which never sees this Tab, would show the focus rectangles now.
+        SendMessageW(window, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
         return true;
     }
     if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
