@@ -49,10 +49,7 @@ struct UiaFunctions {
     AllocString allocString = nullptr;
     FreeString freeString = nullptr;
 
-    bool available() const
-    {
-        return hostProvider && returnProvider && raiseNotification && allocString && freeString;
-    }
+    bool available() const { return hostProvider && returnProvider && raiseNotification && allocString && freeString; }
 
     static const UiaFunctions& get()
     {
@@ -113,7 +110,8 @@ public:
     {
         if (!object)
             return E_POINTER;
-        if (IsEqualIID(interfaceId, __uuidof(IUnknown)) || IsEqualIID(interfaceId, __uuidof(IRawElementProviderSimple))) {
+        if (IsEqualIID(interfaceId, __uuidof(IUnknown))
+            || IsEqualIID(interfaceId, __uuidof(IRawElementProviderSimple))) {
             *object = static_cast<IRawElementProviderSimple*>(this);
             AddRef();
             return S_OK;
@@ -210,8 +208,8 @@ bool WindowAutomation::notify(const std::wstring& text) noexcept
     const NotificationString activity(uia, L"Tarnwick.Calculate");
     if (!display.get() || !activity.get())
         return false;
-    return SUCCEEDED(uia.raiseNotification(provider_.get(), actionCompleted, currentThenMostRecent, display.get(),
-        activity.get()));
+    return SUCCEEDED(
+        uia.raiseNotification(provider_.get(), actionCompleted, currentThenMostRecent, display.get(), activity.get()));
 }
 
 void WindowAutomation::windowDestroyed() noexcept

@@ -197,12 +197,13 @@ __declspec(dllexport) HRESULT WINAPI UiaRaiseNotificationEvent(
 }
 #endif
 
-__declspec(dllexport) LRESULT WINAPI UiaReturnRawElementProvider(
-    HWND window, WPARAM wParam, LPARAM lParam, IRawElementProviderSimple* provider)
+using Simple = IRawElementProviderSimple;
+
+__declspec(dllexport) LRESULT WINAPI UiaReturnRawElementProvider(HWND window, WPARAM wp, LPARAM lp, Simple* provider)
 {
-    record("{\"call\":\"return\",\"window\":" + windowJson(window) + ",\"wparam\":" + std::to_string(wParam)
-        + ",\"lparam\":" + std::to_string(static_cast<long long>(lParam)) + ",\"provider\":"
-        + (provider ? std::to_string(providerNumber(provider)) : std::string("null")) + "}");
+    record("{\"call\":\"return\",\"window\":" + windowJson(window) + ",\"wparam\":" + std::to_string(wp)
+        + ",\"lparam\":" + std::to_string(static_cast<long long>(lp))
+        + ",\"provider\":" + (provider ? std::to_string(providerNumber(provider)) : std::string("null")) + "}");
     return provider ? 0x7A11 : 0;
 }
 
