@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 namespace tarnwick {
@@ -81,6 +82,16 @@ constexpr std::optional<std::size_t> rowNamed(std::string_view name)
             return row;
     }
     return std::nullopt;
+}
+
+// The row of a control the program names itself, which the table must hold:
+// a name it lacks is the program's own fault, reported as such.
+constexpr std::size_t knownRow(std::string_view name)
+{
+    const std::optional<std::size_t> row = rowNamed(name);
+    if (!row)
+        throw std::logic_error("the layout has no control of that name");
+    return *row;
 }
 
 // The caption of the label that names `name` (see labelledBy); empty when none does.

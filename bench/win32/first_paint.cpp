@@ -50,7 +50,7 @@ void addLabel(HWND window, HINSTANCE instance, tarnwick::FontHandle& font)
     metrics.cbSize = sizeof metrics;
     SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
     font.reset(CreateFontIndirectW(&metrics.lfMessageFont));
-    const tarnwick::ControlEntry& entry = tarnwick::formLayout[*tarnwick::rowNamed("Label1")];
+    const tarnwick::ControlEntry& entry = tarnwick::formLayout[tarnwick::knownRow("Label1")];
     const tarnwick::PixelRect box = tarnwick::pixelRect(entry);
     const auto atDpi = [dpi](int pixels) { return MulDiv(pixels, static_cast<int>(dpi), 96); };
     const std::wstring caption = tarnwick::toUtf16(entry.caption);

@@ -85,6 +85,7 @@ std::array<int, formLayout.size()> DpiLayout::neededWidths(
     const WindowDc dc(window);
     std::vector<std::pair<LONG, int>> margins; // by button type
     {
+        // NOLINTNEXTLINE(performance-no-int-to-ptr): WM_GETFONT answers a handle
         const auto controlsFont = reinterpret_cast<HFONT>(SendMessageW(controls[0], WM_GETFONT, 0, 0));
         const SelectedObject selected(dc.get(), controlsFont ? controlsFont : font());
         for (LayoutRow row = 0; row < formLayout.size(); ++row) {

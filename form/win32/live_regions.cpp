@@ -95,7 +95,7 @@ std::wstring LiveRegions::accessibleName(AmountLabel label) const
     // Named as the caption before it names it, with what it shows: a reader
     // walking the window, or told of a change, reads "Total Due: $54.00".
     std::wstring name = toUtf16(labelCaptionFor(controlName(label)));
-    const std::wstring shown = form_.text(*rowNamed(controlName(label)));
+    const std::wstring shown = form_.text(knownRow(controlName(label)));
     if (!shown.empty())
         name += L" " + shown;
     return name;
@@ -163,7 +163,7 @@ void LiveRegions::announce(const std::string& text) noexcept
         pending.serial = ++lastSerial_;
         pending.text = toUtf16(text);
         for (const AmountLabel label : amountLabels)
-            pending.shown[static_cast<std::size_t>(label)] = form_.text(*rowNamed(controlName(label)));
+            pending.shown[static_cast<std::size_t>(label)] = form_.text(knownRow(controlName(label)));
         pending_ = std::move(pending);
         if (!PostMessageW(form_.handle(), announceMessage, pending_->serial, 0))
             pending_.reset();
@@ -218,7 +218,7 @@ void LiveRegions::raise(const Pending& pending) noexcept
         if (!IsWindowEnabled(form_.handle()))
             return;
         for (const AmountLabel label : amountLabels) {
-            if (form_.text(*rowNamed(controlName(label))) != pending.shown[static_cast<std::size_t>(label)])
+            if (form_.text(knownRow(controlName(label))) != pending.shown[static_cast<std::size_t>(label)])
                 return;
         }
         // Marked first: a reader ignores a live region it does not know as one.

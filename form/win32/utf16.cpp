@@ -4,6 +4,9 @@
 
 namespace tarnwick {
 
+// Each view's data() goes with its size, never read as a terminated string.
+// NOLINTBEGIN(bugprone-suspicious-stringview-data-usage)
+
 std::string toUtf8(std::wstring_view text)
 {
     if (text.empty())
@@ -27,5 +30,7 @@ std::wstring toUtf16(std::string_view text)
         MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), needed);
     return result;
 }
+
+// NOLINTEND(bugprone-suspicious-stringview-data-usage)
 
 } // namespace tarnwick

@@ -50,7 +50,7 @@ void Win32FormPlatform::select(SalesOption option)
 
 std::string Win32FormPlatform::labelText(AmountLabel label) const
 {
-    return toUtf8(window_.text(*rowNamed(controlName(label))));
+    return toUtf8(window_.text(knownRow(controlName(label))));
 }
 
 void Win32FormPlatform::setLabelText(AmountLabel label, const std::string& text)

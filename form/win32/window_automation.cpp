@@ -158,7 +158,9 @@ public:
         HWND window = window_.load();
         if (!window)
             return elementNotAvailable;
-        return UiaFunctions::get().hostProvider(window, host);
+        // Never null where a provider was made; the look-up is checked all the same.
+        const auto hostProvider = UiaFunctions::get().hostProvider;
+        return hostProvider ? hostProvider(window, host) : elementNotAvailable;
     }
 
 private:

@@ -1007,6 +1007,8 @@ HTHEME buttonThemeAt(UINT dpi)
     FARPROC found = uxtheme ? GetProcAddress(uxtheme, "OpenThemeDataForDpi") : nullptr;
     if (!found)
         return nullptr;
+    // Through void*, as GCC's -Wcast-function-type asks of a FARPROC.
+    // NOLINTNEXTLINE(bugprone-casting-through-void)
     return reinterpret_cast<OpenForDpi>(reinterpret_cast<void*>(found))(nullptr, L"BUTTON", dpi);
 }
 

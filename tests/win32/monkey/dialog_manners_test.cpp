@@ -39,7 +39,7 @@ std::vector<WPARAM> uiStateChanges; // each WM_CHANGEUISTATE's wParam, oldest fi
 LRESULT CALLBACK recordUiStateChange(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HC_ACTION) {
-        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam); // NOLINT(performance-no-int-to-ptr)
         if (sent->hwnd == watchedWindow && sent->message == WM_CHANGEUISTATE)
             uiStateChanges.push_back(sent->wParam);
     }
@@ -166,6 +166,7 @@ TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
 
         for (LayoutRow control = 0; control < formLayout.size(); ++control) {
             HWND handle = form_->control(formLayout[control].name);
+            // NOLINTNEXTLINE(performance-no-int-to-ptr): WM_GETFONT answers a handle
             const auto font = reinterpret_cast<HFONT>(SendMessageW(handle, WM_GETFONT, 0, 0));
             LOGFONTW used{};
             GetObjectW(font, sizeof used, &used);
