@@ -1007,9 +1007,8 @@ HTHEME buttonThemeAt(UINT dpi)
     FARPROC found = uxtheme ? GetProcAddress(uxtheme, "OpenThemeDataForDpi") : nullptr;
     if (!found)
         return nullptr;
-    // Through void*, as GCC's -Wcast-function-type asks of a FARPROC.
-    // NOLINTNEXTLINE(bugprone-casting-through-void)
-    return reinterpret_cast<OpenForDpi>(reinterpret_cast<void*>(found))(nullptr, L"BUTTON", dpi);
+    // Through void(*)(), which converts to any function type, as the program's own look-ups do.
+    return reinterpret_cast<OpenForDpi>(reinterpret_cast<void (*)()>(found))(nullptr, L"BUTTON", dpi);
 }
 
 class CaptionRoom {
