@@ -15,17 +15,15 @@
 #include "form/win32/frm_tarnwick2.h"
 #include "form/win32/gdi_handles.h"
 #include "tests/win32/monkey/operator_input.h"
+#include "tests/win32/monkey/window_test.h"
 #include "tests/win32/test_utf.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cwchar>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,31 +50,7 @@ bool wasSent(WORD action, WORD cues)
         uiStateChanges, [&](WPARAM sent) { return LOWORD(sent) == action && (HIWORD(sent) & cues) == cues; });
 }
 
-class DialogManners : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-        form_ = std::make_unique<frmTarnwick2>(GetModuleHandleW(nullptr));
-        input_ = std::make_unique<OperatorInput>(*form_);
-    }
-    void TearDown() override
-    {
-        input_.reset();
-        form_.reset();
-    }
-    void showActive()
-    {
-        form_->show(SW_SHOWNORMAL);
-        HWND window = form_->handle();
-        SetForegroundWindow(window);
-        ASSERT_TRUE(input_->runQueueUntil([window] { return GetActiveWindow() == window; }, 10'000));
-    }
-
-    std::unique_ptr<frmTarnwick2> form_;
-    std::unique_ptr<OperatorInput> input_;
-};
+using DialogManners = WindowTest;
 
 TEST_F(DialogManners, keyboardCuesHiddenUntilTheKeyboardIsUsed)
 {
@@ -84,7 +58,7 @@ TEST_F(DialogManners, keyboardCuesHiddenUntilTheKeyboardIsUsed)
     uiStateChanges.clear();
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, recordUiStateChange, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
-    showActive();
+    ASSERT_TRUE(showActive());
     // As the dialog manager initialises a dialog: both cues as the last input has them.
     EXPECT_TRUE(wasSent(UIS_INITIALIZE, UISF_HIDEACCEL | UISF_HIDEFOCUS)) << uiStateChanges.size() << " sent";
     uiStateChanges.clear();
@@ -128,7 +102,7 @@ struct FontChange {
 
 TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
 {
-    showActive();
+    ASSERT_TRUE(showActive());
     HWND window = form_->handle();
     const NONCLIENTMETRICSW opening = userMetrics();
     const SIZE openingSize = clientSize(window);
