@@ -7,7 +7,7 @@
 //
 //   state                    the window, its controls, the focus, open boxes
 //   click NAME[,NAME...] N   BM_CLICK to the named controls in turn, N rounds
-//   close                    posts WM_CLOSE to the window
+//   close                    sends WM_CLOSE to the window, as another program closing it does
 //   closebox                 where the title bar's close box is
 //   money DIGITS AMOUNT...   GetCurrencyFormatEx texts under the user's region;
 //                            DIGITS is a number of decimals or "region"
@@ -52,6 +52,7 @@
 #include "form/win32/control_ids.h"
 #include "form/win32/gdi_handles.h"
 #include "form/win32/utf16.h"
+#include "tests/win32/blackbox/json_string.h"
 
 #include <windows.h>
 
@@ -158,30 +159,7 @@ private:
             out_ += ',';
         fresh_ = false;
     }
-    void string(std::string_view text)
-    {
-        out_ += '"';
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                out_ += '\\';
-                out_ += c;
-            } else if (c == '\n') {
-                out_ += "\\n";
-            } else if (c == '\r') {
-                out_ += "\\r";
-            } else if (c == '\t') {
-                out_ += "\\t";
-            } else if (byte < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-                out_ += escape;
-            } else {
-                out_ += c;
-            }
-        }
-        out_ += '"';
-    }
+    void string(std::string_view text) { out_ += tarnwick::test::jsonString(text); }
 
     std::string out_;
     bool fresh_ = true;
@@ -662,7 +640,8 @@ void closeWindow()
     if (!main)
         return fail("no window");
     Json json;
-    json.open('{').key("ok").value(static_cast<bool>(PostMessageW(main, WM_CLOSE, 0, 0))).close('}');
+    // Sent: the window ends inside a message another thread waits on.
+    json.open('{').key("ok").value(ask(main, WM_CLOSE, 0, 0).has_value()).close('}');
     answer(json);
 }
 

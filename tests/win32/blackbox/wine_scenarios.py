@@ -747,28 +747,37 @@ def _next_patron(ctx, route):
         _provider_kept_and_released(user, told["provider"])
 
 
+WINDOW = {"title": "Tarnwick", "class": "Tarnwick.frmTarnwick2", "top_level": True}
+S_OK = 0
+
+
 def _provider_kept_and_released(user, provider):
     """The provider that told Calculate is the one the window gives UI
-    Automation for WM_GETOBJECT, and the window's end releases it: UI
-    Automation told the window is gone, the provider disconnected while
-    the window still held it, once."""
+    Automation for WM_GETOBJECT, and Alt+X releases it."""
     answer = user.run.ask("getobject")["result"]
     returned = [call for call in user.run.uia_calls() if call["call"] == "return"]
-    wanted = {"call": "return", "window": {"title": "Tarnwick", "class": "Tarnwick.frmTarnwick2", "top_level": True},
-              "wparam": 0, "lparam": -25, "provider": provider}
+    wanted = {"call": "return", "window": WINDOW, "wparam": 0, "lparam": -25, "provider": provider}
     if answer != 0x7A11 or returned != [wanted]:
         raise ScenarioFailure(f"WM_GETOBJECT for UI Automation answered {answer:#x}, the stand-in was handed "
                               f"{returned}, not {wanted}")
     user.ctx.mark("Alt+X")
     user.key("alt+x")
     user.expect_exit("Alt+X", 0)
-    ending = [call for call in user.run.uia_calls() if call["call"] in ("return", "disconnect")][1:]
-    wanted = [{**wanted, "provider": None, "lparam": 0},
-              {"call": "disconnect", "provider": provider, "references": 1}]
-    if [{k: v for k, v in call.items() if k != "window"} for call in ending] != \
-            [{k: v for k, v in call.items() if k != "window"} for call in wanted]:
+    _expect_released(user, provider)
+
+
+def _expect_released(user, provider):
+    """At the window's end: UI Automation told the window is gone, the provider disconnected
+    while it still gives out the window's host provider, then all, each answered S_OK."""
+    calls = user.run.uia_calls()
+    ending = calls[next((i for i, call in enumerate(calls) if call["call"] == "return" and not call["lparam"]),
+                        len(calls)):]
+    wanted = [{"call": "return", "window": WINDOW, "wparam": 0, "lparam": 0, "provider": None},
+              {"call": "disconnect", "provider": provider, "references": 1, "host": WINDOW, "answer": S_OK},
+              {"call": "disconnect_all", "answer": S_OK}]
+    if ending != wanted:
         raise ScenarioFailure(f"at the window's end the stand-in was handed {ending}, not {wanted}")
-    user.ctx.note(f"UI Automation was handed: {user.run.uia_calls()}")
+    user.ctx.note(f"UI Automation was handed: {calls}")
 
 
 for route_row in ROUTES:
@@ -845,8 +854,9 @@ def _exit_by_close_box(user):
 
 
 def _exit_by_wm_close(user):
-    user.click("cmdNext")
-    user.see_cleared()
+    # Told first: a message sent to the window comes before one posted to it.
+    user.key("Return")
+    user.expect_announced("$125.00", "$125.00")
     user.ctx.mark("WM_CLOSE")
     user.run.ask("close")
 
@@ -862,10 +872,14 @@ CLOSINGS = [
 for closing_case, closing_action in CLOSINGS:
     @scenario(f"ends_at_once[{closing_case}]")
     def ends_at_once(ctx, action=closing_action):
-        user = Operator(ctx)
+        user = Operator(ctx, route="UIA notification")
         action(user)
         # A box would be modal and keep the program alive: it must end by itself.
         user.expect_exit(ctx.last_mark, 0)
+        # Where Calculate made the window's provider, the end releases it, a WM_CLOSE sent included.
+        told = [call["provider"] for call in user.run.uia_calls() if call["call"] == "notification"]
+        if told:
+            _expect_released(user, told[0])
 
 
 # --------------------------------------------------------------------------

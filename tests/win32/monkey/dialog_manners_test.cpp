@@ -10,6 +10,7 @@
 //    Windows' broadcast or an application's (wParam 0), and the window in
 //    the new font afterwards, at its layout's size, every caption inside its
 //    control and every control inside the client area.
+//  - A reader's first WM_GETOBJECT while the window closes starts no COM.
 
 #include "form/form_layout.h"
 #include "form/win32/frm_tarnwick2.h"
@@ -21,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <objbase.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -161,6 +164,25 @@ TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
             EXPECT_LE(extent.right, place.right - place.left) << formLayout[control].name << "'s caption is cut";
         }
     }
+}
+
+// Whether this thread has joined a single-threaded apartment, as the window's accessibility does first.
+bool inApartment()
+{
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+}
+
+TEST_F(DialogManners, closingWindowStartsNoAccessibility)
+{
+    ASSERT_FALSE(inApartment());
+    // A reader's first request between WM_DESTROY and WM_NCDESTROY, in the order DestroyWindow sends them.
+    SendMessageW(form_->handle(), WM_DESTROY, 0, 0);
+    SendMessageW(form_->handle(), WM_GETOBJECT, 0, OBJID_CLIENT);
+    EXPECT_FALSE(inApartment()) << "COM started for a closing window";
+    MSG quit{}; // WM_DESTROY asked the message loop to stop; the next window has one of its own
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 } // namespace
