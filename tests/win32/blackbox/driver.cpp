@@ -28,10 +28,6 @@
 //   fileprinter              a printer on the FILE: port, the default from then on: Wine
 //                            asks for a file in a box of its own inside StartDoc, as a
 //                            PDF printer's driver does on Windows
-//   dpimove N                as Windows moves a per-monitor aware window to a display of
-//                            N dpi: WM_GETDPISCALEDSIZE, then WM_DPICHANGED suggesting the
-//                            window's corner and the size it answered; what it answered,
-//                            what was suggested and where the window is afterwards
 //   getobject                WM_GETOBJECT to the window as UI Automation sends it
 //                            (UiaRootObjectId), and what the window answered
 //   quit
@@ -1154,44 +1150,6 @@ void filePrinter()
     answer(json);
 }
 
-// The window's messages about a move to another DPI carry pointers into its
-// own process, so the SIZE and RECT they point at are made there.
-void dpiMove(const std::vector<std::string>& words)
-{
-    if (words.size() != 2)
-        return fail("usage: dpimove N");
-    HWND main = findMain();
-    if (!main)
-        return fail("no window");
-    const UINT dpi = static_cast<UINT>(std::stoul(words[1]));
-    DWORD process = 0;
-    GetWindowThreadProcessId(main, &process);
-    HANDLE target = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
-    if (!target)
-        return fail("OpenProcess failed");
-    void* remote = VirtualAllocEx(target, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    SIZE size{};
-    const RECT before = windowRect(main);
-    RECT suggested{};
-    bool answered = false;
-    if (remote && WriteProcessMemory(target, remote, &size, sizeof size, nullptr)) {
-        const auto result = ask(main, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(remote));
-        answered = result && *result && ReadProcessMemory(target, remote, &size, sizeof size, nullptr);
-        suggested = {before.left, before.top, before.left + size.cx, before.top + size.cy};
-        if (answered && WriteProcessMemory(target, remote, &suggested, sizeof suggested, nullptr))
-            ask(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
-    }
-    if (remote)
-        VirtualFreeEx(target, remote, 0, MEM_RELEASE);
-    CloseHandle(target);
-    Json json;
-    json.open('{').key("ok").value(true).key("answered").value(answered);
-    json.key("size").open('[').value(static_cast<int>(size.cx)).value(static_cast<int>(size.cy)).close(']');
-    json.key("before").value(before).key("suggested").value(suggested).key("rect").value(windowRect(main));
-    json.close('}');
-    answer(json);
-}
-
 // As UI Automation asks a window for its provider.
 void getObject()
 {
@@ -1279,8 +1237,6 @@ int main()
                 captions();
             else if (command == "fileprinter")
                 filePrinter();
-            else if (command == "dpimove")
-                dpiMove(words);
             else if (command == "getobject")
                 getObject();
             else if (command == "quit")

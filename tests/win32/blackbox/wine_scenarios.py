@@ -389,30 +389,6 @@ def _opening_state(ctx, dpi, scale, font):
     if problems:
         raise ScenarioFailure("at opening: " + "; ".join(problems) + "\n" + snapshot.describe())
     ctx.note(f"window up {user.run.start_seconds:.2f} s after wine started the program")
-    if dpi == 96 and not font:
-        _relaid_out(ctx, user, snapshot)
-
-
-def _relaid_out(ctx, user, opened):
-    """A move to a display of 144 dpi, as Windows makes it: the window
-    answers the size its layout has there (WM_GETDPISCALEDSIZE) and takes the
-    rectangle then suggested (WM_DPICHANGED), its controls inside it. Wine 8
-    sends neither on a move of its own: the driver sends them as Windows does."""
-    moved = user.run.ask("dpimove 144")
-    left, top, right, bottom = moved["before"]
-    width, height = moved["size"]
-    if (not moved["answered"] or moved["rect"] != moved["suggested"]
-            or abs(width - (right - left) * 1.5) > 12 or abs(height - (bottom - top) * 1.5) > 12):
-        raise ScenarioFailure(f"moved to 144 dpi from {moved['before']}: answered {moved['answered']} "
-                              f"{moved['size']}, suggested {moved['suggested']}, the window took {moved['rect']}")
-    after = user.run.snapshot()
-    client = after.window["client"]
-    outside = [name for name, control in after.controls.items()
-               if not (client[0] <= control["rect"][0] and client[1] <= control["rect"][1]
-                       and control["rect"][2] <= client[2] and control["rect"][3] <= client[3])]
-    if outside:
-        raise ScenarioFailure(f"at 144 dpi these reach out of the client area {client}: {outside}\n" + after.describe())
-    ctx.note(f"at 144 dpi answered {moved['size']}, took {moved['rect']}")
 
 
 def _captions_shown_whole(ctx, user, snapshot, dpi, font):

@@ -8,8 +8,9 @@
 //    the focus.
 //  - A new message font while the window is open: the font set here, with
 //    Windows' broadcast or an application's (wParam 0), and the window in
-//    the new font afterwards, at its layout's size, every caption inside its
-//    control and every control inside the client area.
+//    the new font afterwards, grown or back to its size, every caption
+//    inside its control, every control inside the client area; so after a
+//    move to 144 dpi, sent as Windows sends it.
 //  - A reader's first WM_GETOBJECT while the window closes starts no COM.
 
 #include "form/form_layout.h"
@@ -97,10 +98,28 @@ SIZE clientSize(HWND window)
     return {client.right, client.bottom};
 }
 
+// As Windows moves a window to a display of `dpi`: its size there asked, then
+// a rectangle suggested, here larger than its answer, which it must take.
+void moveTo(HWND window, UINT dpi)
+{
+    SIZE answered{};
+    EXPECT_TRUE(SendMessageW(window, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&answered)));
+    RECT suggested{};
+    GetWindowRect(window, &suggested);
+    suggested.right = suggested.left + answered.cx + 40;
+    suggested.bottom = suggested.top + answered.cy + 30;
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT taken{};
+    GetWindowRect(window, &taken);
+    EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the window did not take the rectangle suggested";
+}
+
 struct FontChange {
     const wchar_t* face; // nullptr: the font the window opened in
     int points;
     bool windowsBroadcasts;
+    bool grows;       // the client area larger than at opening, else as it was
+    UINT movedTo = 0; // a display's DPI the window is then moved to
 };
 
 TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
@@ -110,9 +129,10 @@ TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
     const NONCLIENTMETRICSW opening = userMetrics();
     const SIZE openingSize = clientSize(window);
     const FontChange rows[] = {
-        {L"DejaVu Sans", 12, true},
-        {L"DejaVu Sans", 9, false},
-        {nullptr, 0, true},
+        {L"DejaVu Sans", 12, true, true},
+        {L"DejaVu Sans", 9, false, true},
+        {nullptr, 0, true, false},
+        {nullptr, 0, true, true, 144},
     };
     for (const FontChange& row : rows) {
         NONCLIENTMETRICSW metrics = opening;
@@ -125,20 +145,20 @@ TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
             std::wcsncpy(font.lfFaceName, row.face, LF_FACESIZE - 1);
         }
         const std::wstring face = metrics.lfMessageFont.lfFaceName;
-        SCOPED_TRACE(test::utf8(face) + (row.windowsBroadcasts ? ", Windows'" : ", an application's") + " broadcast");
+        SCOPED_TRACE(test::utf8(face) + (row.windowsBroadcasts ? ", Windows'" : ", an application's") + " broadcast"
+            + (row.movedTo ? ", moved to " + std::to_string(row.movedTo) + " dpi" : ""));
         setMessageFont(metrics, row.windowsBroadcasts);
         input_->runQueue();
+        if (row.movedTo)
+            moveTo(window, row.movedTo);
 
-        const UINT dpi = GetDpiForWindow(window);
+        // Wine keeps the window at the display's DPI whatever it was told.
+        const UINT dpi = row.movedTo ? row.movedTo : GetDpiForWindow(window);
         const SIZE size = clientSize(window);
-        const FittedLayout& layout = form_->layout();
-        EXPECT_EQ(size.cx, MulDiv(layout.clientWidth, static_cast<int>(dpi), 96));
-        EXPECT_EQ(size.cy, MulDiv(layout.clientHeight, static_cast<int>(dpi), 96));
-        if (!row.face) {
+        if (row.grows)
+            EXPECT_TRUE(size.cx > openingSize.cx && size.cy > openingSize.cy) << "not grown";
+        else
             EXPECT_TRUE(size.cx == openingSize.cx && size.cy == openingSize.cy) << "not back to its opening size";
-        } else if (row.points >= 12) {
-            EXPECT_TRUE(size.cx > openingSize.cx && size.cy > openingSize.cy) << "not grown for the larger font";
-        }
         EXPECT_EQ(std::wstring(form_->fontAt96Dpi().lfFaceName), face) << "Print Form would draw in the old font";
 
         for (LayoutRow control = 0; control < formLayout.size(); ++control) {
