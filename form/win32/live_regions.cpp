@@ -141,6 +141,10 @@ WindowAutomation* LiveRegions::automation() noexcept
 
 void LiveRegions::forget() noexcept
 {
+    // A closing window answers no more WM_GETOBJECT: one that comes before
+    // WM_NCDESTROY starts neither COM nor a provider.
+    servicesTried_ = true;
+    automationTried_ = true;
     if (automation_)
         automation_->windowDestroyed();
     if (!services_)

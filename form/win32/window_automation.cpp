@@ -38,13 +38,15 @@ struct UiaFunctions {
     using HostProvider = HRESULT(WINAPI*)(HWND, IRawElementProviderSimple**);
     using ReturnProvider = LRESULT(WINAPI*)(HWND, WPARAM, LPARAM, IRawElementProviderSimple*);
     using Disconnect = HRESULT(WINAPI*)(IRawElementProviderSimple*);
+    using DisconnectAll = HRESULT(WINAPI*)();
     using RaiseNotification = HRESULT(WINAPI*)(IRawElementProviderSimple*, int, int, BSTR, BSTR);
     using AllocString = BSTR(WINAPI*)(const OLECHAR*);
     using FreeString = void(WINAPI*)(BSTR);
 
     HostProvider hostProvider = nullptr;
     ReturnProvider returnProvider = nullptr;
-    Disconnect disconnect = nullptr; // Windows 8 and later
+    Disconnect disconnect = nullptr;       // Windows 8 and later
+    DisconnectAll disconnectAll = nullptr; // Windows 8 and later
     RaiseNotification raiseNotification = nullptr;
     AllocString allocString = nullptr;
     FreeString freeString = nullptr;
@@ -62,6 +64,7 @@ struct UiaFunctions {
             functions.hostProvider = lookUp<HostProvider>(uia, "UiaHostProviderFromHwnd");
             functions.returnProvider = lookUp<ReturnProvider>(uia, "UiaReturnRawElementProvider");
             functions.disconnect = lookUp<Disconnect>(uia, "UiaDisconnectProvider");
+            functions.disconnectAll = lookUp<DisconnectAll>(uia, "UiaDisconnectAllProviders");
             HMODULE automation = LoadLibraryExW(L"oleaut32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
             functions.allocString = lookUp<AllocString>(automation, "SysAllocString");
             functions.freeString = lookUp<FreeString>(automation, "SysFreeString");
@@ -221,12 +224,23 @@ void WindowAutomation::windowDestroyed() noexcept
     // Taken away first: a WM_GETOBJECT that comes while it is being
     // disconnected must not hand it out again.
     const std::unique_ptr<Provider, Release> provider = std::move(provider_);
-    provider->forgetWindow();
     const UiaFunctions& uia = UiaFunctions::get();
     // UI Automation may drop what it keeps of the window's providers.
     uia.returnProvider(window_, 0, 0, nullptr);
+    // A disconnect is an outbound COM call, which COM refuses while another
+    // thread waits on a message it sent (a WM_CLOSE from another program):
+    // that sender is answered first, as the window's end answers it anyway.
+    if ((InSendMessageEx(nullptr) & (ISMEX_REPLIED | ISMEX_SEND)) == ISMEX_SEND)
+        ReplyMessage(0);
+    // UI Automation finds the element to disconnect through the provider's
+    // host, so the provider still has its window here and lets go after.
     if (uia.disconnect)
         uia.disconnect(provider.get());
+    provider->forgetWindow();
+    // The program has one window: its end is the program's, and UI
+    // Automation is told so once, last.
+    if (uia.disconnectAll)
+        uia.disconnectAll();
 }
 
 } // namespace tarnwick

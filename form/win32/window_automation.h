@@ -43,7 +43,9 @@ public:
     // when it could not be raised.
     bool notify(const std::wstring& text) noexcept;
     // At WM_DESTROY: UI Automation is told that the window's providers are
-    // gone, and the provider is disconnected and released.
+    // gone, the provider is disconnected while its host is still the
+    // window's, then released, and UI Automation is told the program's
+    // providers are all gone.
     void windowDestroyed() noexcept;
 
 private:

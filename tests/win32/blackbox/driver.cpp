@@ -7,7 +7,7 @@
 //
 //   state                    the window, its controls, the focus, open boxes
 //   click NAME[,NAME...] N   BM_CLICK to the named controls in turn, N rounds
-//   close                    posts WM_CLOSE to the window
+//   close                    sends WM_CLOSE to the window, as another program closing it does
 //   closebox                 where the title bar's close box is
 //   money DIGITS AMOUNT...   GetCurrencyFormatEx texts under the user's region;
 //                            DIGITS is a number of decimals or "region"
@@ -28,10 +28,6 @@
 //   fileprinter              a printer on the FILE: port, the default from then on: Wine
 //                            asks for a file in a box of its own inside StartDoc, as a
 //                            PDF printer's driver does on Windows
-//   dpimove N                as Windows moves a per-monitor aware window to a display of
-//                            N dpi: WM_GETDPISCALEDSIZE, then WM_DPICHANGED suggesting the
-//                            window's corner and the size it answered; what it answered,
-//                            what was suggested and where the window is afterwards
 //   getobject                WM_GETOBJECT to the window as UI Automation sends it
 //                            (UiaRootObjectId), and what the window answered
 //   quit
@@ -52,6 +48,7 @@
 #include "form/win32/control_ids.h"
 #include "form/win32/gdi_handles.h"
 #include "form/win32/utf16.h"
+#include "tests/win32/blackbox/json_string.h"
 
 #include <windows.h>
 
@@ -158,30 +155,7 @@ private:
             out_ += ',';
         fresh_ = false;
     }
-    void string(std::string_view text)
-    {
-        out_ += '"';
-        for (const char c : text) {
-            const auto byte = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                out_ += '\\';
-                out_ += c;
-            } else if (c == '\n') {
-                out_ += "\\n";
-            } else if (c == '\r') {
-                out_ += "\\r";
-            } else if (c == '\t') {
-                out_ += "\\t";
-            } else if (byte < 0x20) {
-                char escape[8];
-                std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-                out_ += escape;
-            } else {
-                out_ += c;
-            }
-        }
-        out_ += '"';
-    }
+    void string(std::string_view text) { out_ += tarnwick::test::jsonString(text); }
 
     std::string out_;
     bool fresh_ = true;
@@ -662,7 +636,8 @@ void closeWindow()
     if (!main)
         return fail("no window");
     Json json;
-    json.open('{').key("ok").value(static_cast<bool>(PostMessageW(main, WM_CLOSE, 0, 0))).close('}');
+    // Sent: the window ends inside a message another thread waits on.
+    json.open('{').key("ok").value(ask(main, WM_CLOSE, 0, 0).has_value()).close('}');
     answer(json);
 }
 
@@ -1175,44 +1150,6 @@ void filePrinter()
     answer(json);
 }
 
-// The window's messages about a move to another DPI carry pointers into its
-// own process, so the SIZE and RECT they point at are made there.
-void dpiMove(const std::vector<std::string>& words)
-{
-    if (words.size() != 2)
-        return fail("usage: dpimove N");
-    HWND main = findMain();
-    if (!main)
-        return fail("no window");
-    const UINT dpi = static_cast<UINT>(std::stoul(words[1]));
-    DWORD process = 0;
-    GetWindowThreadProcessId(main, &process);
-    HANDLE target = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process);
-    if (!target)
-        return fail("OpenProcess failed");
-    void* remote = VirtualAllocEx(target, nullptr, sizeof(RECT), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    SIZE size{};
-    const RECT before = windowRect(main);
-    RECT suggested{};
-    bool answered = false;
-    if (remote && WriteProcessMemory(target, remote, &size, sizeof size, nullptr)) {
-        const auto result = ask(main, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(remote));
-        answered = result && *result && ReadProcessMemory(target, remote, &size, sizeof size, nullptr);
-        suggested = {before.left, before.top, before.left + size.cx, before.top + size.cy};
-        if (answered && WriteProcessMemory(target, remote, &suggested, sizeof suggested, nullptr))
-            ask(main, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(remote));
-    }
-    if (remote)
-        VirtualFreeEx(target, remote, 0, MEM_RELEASE);
-    CloseHandle(target);
-    Json json;
-    json.open('{').key("ok").value(true).key("answered").value(answered);
-    json.key("size").open('[').value(static_cast<int>(size.cx)).value(static_cast<int>(size.cy)).close(']');
-    json.key("before").value(before).key("suggested").value(suggested).key("rect").value(windowRect(main));
-    json.close('}');
-    answer(json);
-}
-
 // As UI Automation asks a window for its provider.
 void getObject()
 {
@@ -1300,8 +1237,6 @@ int main()
                 captions();
             else if (command == "fileprinter")
                 filePrinter();
-            else if (command == "dpimove")
-                dpiMove(words);
             else if (command == "getobject")
                 getObject();
             else if (command == "quit")

@@ -14,9 +14,17 @@
 //                                  its host provider is for, kind, processing, text, activity
 //   UiaReturnRawElementProvider    "return": the window, wParam, lParam, the provider (null at
 //                                  the window's end); answers 0x7A11 for a provider, else 0
-//   UiaDisconnectProvider          "disconnect": the provider and how many references it has
+//   UiaDisconnectProvider          "disconnect": the provider, its references, its host's window,
+//                                  and the HRESULT answered as Windows: E_INVALIDARG without a host
+//                                  (the element is found by its host's runtime ID), and
+//                                  RPC_E_CANTCALLOUT_ININPUTSYNCCALL inside a message that another
+//                                  thread waits on (COM makes no outbound call then)
+//   UiaDisconnectAllProviders      "disconnect_all": the HRESULT, refused as the disconnect is
 //
 // Providers are numbered in the order the stand-in first sees them.
+
+#include "tests/win32/blackbox/json_string.h"
+#include "tests/win32/test_utf.h"
 
 #include <windows.h>
 
@@ -24,7 +32,6 @@
 
 #include <uiautomationcore.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -96,33 +103,10 @@ int providerNumber(const void* provider)
     return static_cast<int>(seenProviders.size());
 }
 
-std::string utf8(const wchar_t* text)
+// A BSTR may be null.
+std::string quoted(const wchar_t* text)
 {
-    if (!text || !*text)
-        return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-    result.resize(static_cast<std::size_t>(size - 1));
-    return result;
-}
-
-std::string quoted(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
+    return tarnwick::test::jsonString(tarnwick::test::utf8(text ? text : L""));
 }
 
 // A window as the record names it: its title and class, and whether it is a top-level window.
@@ -134,8 +118,31 @@ std::string windowJson(HWND window)
     wchar_t className[256]{};
     GetWindowTextW(window, title, 256);
     GetClassNameW(window, className, 256);
-    return "{\"title\":" + quoted(utf8(title)) + ",\"class\":" + quoted(utf8(className))
+    return "{\"title\":" + quoted(title) + ",\"class\":" + quoted(className)
         + ",\"top_level\":" + (GetAncestor(window, GA_ROOT) == window ? "true" : "false") + "}";
+}
+
+// The window of the stand-in's host provider that `provider` gives out; null when it gives none.
+HWND hostWindowOf(IRawElementProviderSimple* provider)
+{
+    HWND window = nullptr;
+    IRawElementProviderSimple* host = nullptr;
+    if (SUCCEEDED(provider->get_HostRawElementProvider(&host)) && host) {
+        IUnknown* ours = nullptr;
+        if (SUCCEEDED(host->QueryInterface(standInHostId, reinterpret_cast<void**>(&ours)))) {
+            window = static_cast<StandInHost*>(static_cast<IRawElementProviderSimple*>(ours))->window;
+            ours->Release();
+        }
+        host->Release();
+    }
+    return window;
+}
+
+// As COM answers an outbound call while another thread waits on a message this one handles.
+HRESULT outboundCallRefused()
+{
+    const bool blocked = (InSendMessageEx(nullptr) & (ISMEX_REPLIED | ISMEX_SEND)) == ISMEX_SEND;
+    return blocked ? RPC_E_CANTCALLOUT_ININPUTSYNCCALL : S_OK;
 }
 
 void record(const std::string& line)
@@ -177,21 +184,12 @@ __declspec(dllexport) HRESULT WINAPI UiaRaiseNotificationEvent(
     ProviderOptions options{};
     if (answers && SUCCEEDED(simple->get_ProviderOptions(&options)))
         line += ",\"options\":" + std::to_string(static_cast<int>(options));
-    HWND hostWindow = nullptr;
-    IRawElementProviderSimple* host = nullptr;
-    if (answers && SUCCEEDED(simple->get_HostRawElementProvider(&host)) && host) {
-        IUnknown* ours = nullptr;
-        if (SUCCEEDED(host->QueryInterface(standInHostId, reinterpret_cast<void**>(&ours)))) {
-            hostWindow = static_cast<StandInHost*>(static_cast<IRawElementProviderSimple*>(ours))->window;
-            ours->Release();
-        }
-        host->Release();
-    }
+    const HWND hostWindow = answers ? hostWindowOf(simple) : nullptr;
     if (simple)
         simple->Release();
     line += ",\"host\":" + windowJson(hostWindow);
     line += ",\"kind\":" + std::to_string(kind) + ",\"processing\":" + std::to_string(processing);
-    line += ",\"text\":" + quoted(utf8(displayString)) + ",\"activity\":" + quoted(utf8(activityId)) + "}";
+    line += ",\"text\":" + quoted(displayString) + ",\"activity\":" + quoted(activityId) + "}";
     record(line);
     return S_OK;
 }
@@ -213,9 +211,20 @@ __declspec(dllexport) HRESULT WINAPI UiaDisconnectProvider(IRawElementProviderSi
         return E_INVALIDARG;
     provider->AddRef();
     const ULONG references = provider->Release();
-    record("{\"call\":\"disconnect\",\"provider\":" + std::to_string(providerNumber(provider))
-        + ",\"references\":" + std::to_string(references) + "}");
-    return S_OK;
+    const HWND host = hostWindowOf(provider);
+    HRESULT answer = outboundCallRefused();
+    if (SUCCEEDED(answer) && !host)
+        answer = E_INVALIDARG;
+    record("{\"call\":\"disconnect\",\"provider\":" + std::to_string(providerNumber(provider)) + ",\"references\":"
+        + std::to_string(references) + ",\"host\":" + windowJson(host) + ",\"answer\":" + std::to_string(answer) + "}");
+    return answer;
+}
+
+__declspec(dllexport) HRESULT WINAPI UiaDisconnectAllProviders()
+{
+    const HRESULT answer = outboundCallRefused();
+    record("{\"call\":\"disconnect_all\",\"answer\":" + std::to_string(answer) + "}");
+    return answer;
 }
 
 } // extern "C"

@@ -8,24 +8,26 @@
 //    the focus.
 //  - A new message font while the window is open: the font set here, with
 //    Windows' broadcast or an application's (wParam 0), and the window in
-//    the new font afterwards, at its layout's size, every caption inside its
-//    control and every control inside the client area.
+//    the new font afterwards, grown or back to its size, every caption
+//    inside its control, every control inside the client area; so after a
+//    move to 144 dpi, sent as Windows sends it.
+//  - A reader's first WM_GETOBJECT while the window closes starts no COM.
 
 #include "form/form_layout.h"
 #include "form/win32/frm_tarnwick2.h"
 #include "form/win32/gdi_handles.h"
 #include "tests/win32/monkey/operator_input.h"
+#include "tests/win32/monkey/window_test.h"
 #include "tests/win32/test_utf.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <commctrl.h>
+#include <objbase.h>
 
 #include <algorithm>
 #include <cwchar>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,31 +54,7 @@ bool wasSent(WORD action, WORD cues)
         uiStateChanges, [&](WPARAM sent) { return LOWORD(sent) == action && (HIWORD(sent) & cues) == cues; });
 }
 
-class DialogManners : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-        form_ = std::make_unique<frmTarnwick2>(GetModuleHandleW(nullptr));
-        input_ = std::make_unique<OperatorInput>(*form_);
-    }
-    void TearDown() override
-    {
-        input_.reset();
-        form_.reset();
-    }
-    void showActive()
-    {
-        form_->show(SW_SHOWNORMAL);
-        HWND window = form_->handle();
-        SetForegroundWindow(window);
-        ASSERT_TRUE(input_->runQueueUntil([window] { return GetActiveWindow() == window; }, 10'000));
-    }
-
-    std::unique_ptr<frmTarnwick2> form_;
-    std::unique_ptr<OperatorInput> input_;
-};
+using DialogManners = WindowTest;
 
 TEST_F(DialogManners, keyboardCuesHiddenUntilTheKeyboardIsUsed)
 {
@@ -84,7 +62,7 @@ TEST_F(DialogManners, keyboardCuesHiddenUntilTheKeyboardIsUsed)
     uiStateChanges.clear();
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, recordUiStateChange, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
-    showActive();
+    ASSERT_TRUE(showActive());
     // As the dialog manager initialises a dialog: both cues as the last input has them.
     EXPECT_TRUE(wasSent(UIS_INITIALIZE, UISF_HIDEACCEL | UISF_HIDEFOCUS)) << uiStateChanges.size() << " sent";
     uiStateChanges.clear();
@@ -120,22 +98,41 @@ SIZE clientSize(HWND window)
     return {client.right, client.bottom};
 }
 
+// As Windows moves a window to a display of `dpi`: its size there asked, then
+// a rectangle suggested, here larger than its answer, which it must take.
+void moveTo(HWND window, UINT dpi)
+{
+    SIZE answered{};
+    EXPECT_TRUE(SendMessageW(window, WM_GETDPISCALEDSIZE, dpi, reinterpret_cast<LPARAM>(&answered)));
+    RECT suggested{};
+    GetWindowRect(window, &suggested);
+    suggested.right = suggested.left + answered.cx + 40;
+    suggested.bottom = suggested.top + answered.cy + 30;
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT taken{};
+    GetWindowRect(window, &taken);
+    EXPECT_TRUE(EqualRect(&taken, &suggested)) << "the window did not take the rectangle suggested";
+}
+
 struct FontChange {
     const wchar_t* face; // nullptr: the font the window opened in
     int points;
     bool windowsBroadcasts;
+    bool grows;       // the client area larger than at opening, else as it was
+    UINT movedTo = 0; // a display's DPI the window is then moved to
 };
 
 TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
 {
-    showActive();
+    ASSERT_TRUE(showActive());
     HWND window = form_->handle();
     const NONCLIENTMETRICSW opening = userMetrics();
     const SIZE openingSize = clientSize(window);
     const FontChange rows[] = {
-        {L"DejaVu Sans", 12, true},
-        {L"DejaVu Sans", 9, false},
-        {nullptr, 0, true},
+        {L"DejaVu Sans", 12, true, true},
+        {L"DejaVu Sans", 9, false, true},
+        {nullptr, 0, true, false},
+        {nullptr, 0, true, true, 144},
     };
     for (const FontChange& row : rows) {
         NONCLIENTMETRICSW metrics = opening;
@@ -148,20 +145,20 @@ TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
             std::wcsncpy(font.lfFaceName, row.face, LF_FACESIZE - 1);
         }
         const std::wstring face = metrics.lfMessageFont.lfFaceName;
-        SCOPED_TRACE(test::utf8(face) + (row.windowsBroadcasts ? ", Windows'" : ", an application's") + " broadcast");
+        SCOPED_TRACE(test::utf8(face) + (row.windowsBroadcasts ? ", Windows'" : ", an application's") + " broadcast"
+            + (row.movedTo ? ", moved to " + std::to_string(row.movedTo) + " dpi" : ""));
         setMessageFont(metrics, row.windowsBroadcasts);
         input_->runQueue();
+        if (row.movedTo)
+            moveTo(window, row.movedTo);
 
-        const UINT dpi = GetDpiForWindow(window);
+        // Wine keeps the window at the display's DPI whatever it was told.
+        const UINT dpi = row.movedTo ? row.movedTo : GetDpiForWindow(window);
         const SIZE size = clientSize(window);
-        const FittedLayout& layout = form_->layout();
-        EXPECT_EQ(size.cx, MulDiv(layout.clientWidth, static_cast<int>(dpi), 96));
-        EXPECT_EQ(size.cy, MulDiv(layout.clientHeight, static_cast<int>(dpi), 96));
-        if (!row.face) {
+        if (row.grows)
+            EXPECT_TRUE(size.cx > openingSize.cx && size.cy > openingSize.cy) << "not grown";
+        else
             EXPECT_TRUE(size.cx == openingSize.cx && size.cy == openingSize.cy) << "not back to its opening size";
-        } else if (row.points >= 12) {
-            EXPECT_TRUE(size.cx > openingSize.cx && size.cy > openingSize.cy) << "not grown for the larger font";
-        }
         EXPECT_EQ(std::wstring(form_->fontAt96Dpi().lfFaceName), face) << "Print Form would draw in the old font";
 
         for (LayoutRow control = 0; control < formLayout.size(); ++control) {
@@ -187,6 +184,25 @@ TEST_F(DialogManners, newMessageFontLaysTheWindowOutAgain)
             EXPECT_LE(extent.right, place.right - place.left) << formLayout[control].name << "'s caption is cut";
         }
     }
+}
+
+// Whether this thread has joined a single-threaded apartment, as the window's accessibility does first.
+bool inApartment()
+{
+    APTTYPE type{};
+    APTTYPEQUALIFIER qualifier{};
+    return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+}
+
+TEST_F(DialogManners, closingWindowStartsNoAccessibility)
+{
+    ASSERT_FALSE(inApartment());
+    // A reader's first request between WM_DESTROY and WM_NCDESTROY, in the order DestroyWindow sends them.
+    SendMessageW(form_->handle(), WM_DESTROY, 0, 0);
+    SendMessageW(form_->handle(), WM_GETOBJECT, 0, OBJID_CLIENT);
+    EXPECT_FALSE(inApartment()) << "COM started for a closing window";
+    MSG quit{}; // WM_DESTROY asked the message loop to stop; the next window has one of its own
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 } // namespace

@@ -32,13 +32,12 @@
 #include "tests/monkey/monkey_rules.h"
 #include "tests/win32/monkey/box_answerer.h"
 #include "tests/win32/monkey/operator_input.h"
+#include "tests/win32/monkey/window_test.h"
 #include "tests/win32/test_utf.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
-#include <commctrl.h>
 
 #include <chrono>
 #include <cstdint>
@@ -90,34 +89,20 @@ struct Before {
     int boxes = 0;
 };
 
-class Win32MonkeyTest : public ::testing::Test {
+class Win32MonkeyTest : public WindowTest {
 protected:
     void SetUp() override
     {
-        // As the program does: the manifest asks for common controls 6.
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-        form_ = std::make_unique<frmTarnwick2>(GetModuleHandleW(nullptr));
-        form_->show(SW_SHOWNORMAL);
-        input_ = std::make_unique<OperatorInput>(*form_);
+        WindowTest::SetUp();
         boxes_ = std::make_unique<BoxAnswerer>(form_->handle());
         money_ = userMoneyFormat();
-        ASSERT_TRUE(makeActive()) << "the window never became the active window";
+        ASSERT_TRUE(showActive()) << "the window never became the active window";
     }
 
     void TearDown() override
     {
         boxes_.reset();
-        input_.reset();
-        form_.reset();
-    }
-
-    bool makeActive()
-    {
-        HWND window = form_->handle();
-        SetForegroundWindow(window);
-        return input_->runQueueUntil(
-            [window] { return GetForegroundWindow() == window && GetActiveWindow() == window; }, 10'000);
+        WindowTest::TearDown();
     }
 
     std::string focus() const
@@ -139,8 +124,6 @@ protected:
     void checkCleared(std::string_view after);
     std::string brokenInvariant() const;
 
-    std::unique_ptr<frmTarnwick2> form_;
-    std::unique_ptr<OperatorInput> input_;
     std::unique_ptr<BoxAnswerer> boxes_;
     MoneyFormat money_;
     Tally tally_;
