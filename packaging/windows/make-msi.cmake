@@ -31,7 +31,7 @@ execute_process(COMMAND touch -d @${source_date_epoch} ${packed}/tarnwick.exe CO
 set(ENV{SOURCE_DATE_EPOCH} ${source_date_epoch})
 string(TIMESTAMP source_date "%Y-%m-%d %H:%M:%S" UTC)
 # faketime's clock stands still at an absolute date like this one.
-set(at_source_date env TZ=UTC ${faketime} ${source_date})
+set(at_source_date env TZ=UTC ${faketime} -f ${source_date})
 
 file(SHA256 ${packed}/tarnwick.exe program_sha)
 file(SHA256 ${icon} icon_sha)
