@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace tarnwick {
 
@@ -52,6 +53,17 @@ std::optional<LayoutRow> nextTabStop(
             return row;
     }
     return std::nullopt;
+}
+
+LayoutRow enterTarget(std::optional<LayoutRow> focus)
+{
+    if (focus && formLayout[*focus].kind == ControlKind::CommandButton)
+        return *focus;
+    for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+        if (formLayout[row].role == ControlRole::DefaultButton)
+            return row;
+    }
+    throw std::logic_error("the layout has no default button");
 }
 
 char accessKey(std::string_view caption)

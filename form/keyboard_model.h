@@ -25,6 +25,10 @@ std::vector<LayoutRow> focusOrder();
 std::optional<LayoutRow> nextTabStop(
     std::optional<LayoutRow> from, bool forward, const std::function<bool(LayoutRow)>& isSelectedOption);
 
+// The button Enter presses with the focus on `focus`: that control when it is
+// a command button, else the default button.
+LayoutRow enterTarget(std::optional<LayoutRow> focus);
+
 // The character after "&" in a caption, in lower case; 0 when there is none.
 char accessKey(std::string_view caption);
 

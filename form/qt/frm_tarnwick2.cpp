@@ -62,6 +62,12 @@ QWidget* makeControl(const ControlEntry& entry, QWidget* container)
     return nullptr;
 }
 
+bool isEnterKey(const QKeyEvent& key)
+{
+    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
+        && (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 } // namespace
 
 frmTarnwick2::frmTarnwick2(QWidget* parent) : QDialog(parent), platform_(*this), commands_(platform_)
@@ -123,9 +129,9 @@ void frmTarnwick2::keyPressEvent(QKeyEvent* event)
 {
     // Esc presses the cancel button wherever the focus is, and never closes the window.
     if (event->key() == Qt::Key_Escape && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        for (const ControlEntry& entry : formLayout) {
-            if (entry.role == ControlRole::CancelButton)
-                findChild<QPushButton*>(text(entry.name))->click();
+        for (LayoutRow row = 0; row < formLayout.size(); ++row) {
+            if (formLayout[row].role == ControlRole::CancelButton)
+                pressButton(row);
         }
         return;
     }
@@ -167,6 +173,14 @@ bool frmTarnwick2::focusNextPrevChild(bool next)
 bool frmTarnwick2::eventFilter(QObject* watched, QEvent* event)
 {
     auto* button = qobject_cast<QAbstractButton*>(watched);
+    if (event->type() == QEvent::KeyPress && button && isEnterKey(*static_cast<QKeyEvent*>(event))) {
+        // Enter is decided here, before the control sees it: some desktops'
+        // themes make Enter press whatever button has the focus, an option
+        // included, and it would never reach the default button.
+        if (const std::optional<LayoutRow> own = rowOf(button))
+            pressButton(enterTarget(*own));
+        return true;
+    }
     if (event->type() != QEvent::Shortcut || !button || !button->isEnabled())
         return QDialog::eventFilter(watched, event);
 
@@ -176,6 +190,12 @@ bool frmTarnwick2::eventFilter(QObject* watched, QEvent* event)
     else
         pressAccessKey(*button);
     return true;
+}
+
+void frmTarnwick2::pressButton(LayoutRow row)
+{
+    if (auto* button = qobject_cast<QPushButton*>(controls_[row]); button && button->isEnabled())
+        button->click();
 }
 
 void frmTarnwick2::pressAccessKey(QAbstractButton& button)

@@ -36,6 +36,7 @@ private:
     void createControls();
     void connectHandlers();
     std::optional<LayoutRow> rowOf(const QWidget* control) const;
+    void pressButton(LayoutRow row);
     void pressAccessKey(QAbstractButton& button);
     void focusNextWithAccessKey(const QAbstractButton& button);
 
