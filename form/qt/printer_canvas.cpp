@@ -18,11 +18,11 @@ namespace tarnwick {
 // would record it and play it back, with the widget's coordinates scaled.
 class PrinterCanvas::Engine final : public QPaintEngine {
 public:
-    Engine(QPainter& target, int targetDpi)
+    Engine(QPainter& target, double targetDpi)
         : QPaintEngine(AllFeatures),
           target_(target),
-          toTarget_(QTransform::fromScale(double(targetDpi) / screenDpi, double(targetDpi) / screenDpi)),
-          bitmapScale_(double(std::min(targetDpi, bitmapDpiLimit)) / screenDpi)
+          toTarget_(QTransform::fromScale(targetDpi / screenDpi, targetDpi / screenDpi)),
+          bitmapScale_(std::min(targetDpi, double(bitmapDpiLimit)) / screenDpi)
     {
     }
 
@@ -223,7 +223,7 @@ private:
     QImage piecesImage_;
 };
 
-PrinterCanvas::PrinterCanvas(QPainter& printer, int printerDpi, QSize size)
+PrinterCanvas::PrinterCanvas(QPainter& printer, double printerDpi, QSize size)
     : engine_(std::make_unique<Engine>(printer, printerDpi)), size_(size)
 {
 }

@@ -24,8 +24,10 @@ public:
     static constexpr int bitmapDpiLimit = 600;
 
     // Everything painted at (x, y) lands at (x, y) * printerDpi / 96 on the
-    // printer's painter, in the coordinates that painter has now.
-    PrinterCanvas(QPainter& printer, int printerDpi, QSize size);
+    // printer's painter, in the coordinates that painter has now; a form
+    // printed smaller than on screen gives the printer's dots per inch times
+    // that scale.
+    PrinterCanvas(QPainter& printer, double printerDpi, QSize size);
     ~PrinterCanvas() override;
     PrinterCanvas(const PrinterCanvas&) = delete;
     PrinterCanvas& operator=(const PrinterCanvas&) = delete;

@@ -23,6 +23,7 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
 import harness  # noqa: E402
 import scenarios  # noqa: E402
+import papers  # noqa: E402  (beside the print helpers; scenarios puts them on the path)
 from harness import (App, Processes, ScenarioFailure, ScenarioSkipped, ScreenReader,  # noqa: E402
                      Session, SetupError)
 
@@ -106,7 +107,12 @@ def run_under_cups(scenario, processes, args, workdir, deadline):
         return "FAIL", f"SetupError: {helper} is missing or not executable"
     outdir = os.path.join(workdir, "spool")
     os.makedirs(outdir, exist_ok=True)
-    argv = [helper] + (["--no-printer"] if scenario.cups == "no-printer" else []) + [
+    if scenario.cups == "no-printer":
+        printer = ["--no-printer"]
+    else:
+        printer = ["--ppd", os.path.join(workdir, "printer.ppd")]
+        papers.write_ppd(scenario.cups, printer[1])
+    argv = [helper] + printer + [
         outdir, "--", sys.executable, os.path.abspath(__file__), "--attach",
         "--binary", args.binary, "--workdir", workdir,
         "--only", "^" + re.escape(scenario.name) + "$",
@@ -149,7 +155,7 @@ def main():
               if not args.only or any(re.search(pattern, s.name) for pattern in args.only)]
     if args.list:
         for s in chosen:
-            print(s.name + (f"  (under CUPS: {s.cups})" if s.cups else ""))
+            print(s.name + ("  (under CUPS)" if s.cups else ""))
         return 0
     if not args.binary or not os.access(args.binary, os.X_OK):
         parser.error(f"--binary must name the built program (got {args.binary!r})")

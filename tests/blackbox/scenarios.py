@@ -8,15 +8,18 @@ cases are spelled out as data; each row becomes its own scenario.
 import os
 import re
 import subprocess
+import sys
 import time
 from dataclasses import dataclass, field
 from decimal import Decimal
 
-import money_oracle
-from harness import ScenarioFailure, SetupError
-
 HERE = os.path.dirname(os.path.abspath(__file__))
 PRINT_HELPERS = os.path.join(os.path.dirname(HERE), "print")
+sys.path.insert(0, PRINT_HELPERS)
+
+import money_oracle  # noqa: E402
+import papers  # noqa: E402
+from harness import ScenarioFailure, SetupError  # noqa: E402
 
 # --------------------------------------------------------------------------
 # The salon's price list and the texts the window shows for it
@@ -783,37 +786,113 @@ def printable_top_left(pdf):
                                (float(page_size.group(1)), float(page_size.group(2))))
 
 
-@scenario("print_form_to_the_default_printer", cups="printer")
-def print_to_pdf(ctx):
-    outdir = os.environ.get("TARNWICK_PRINT_OUTDIR")
-    if not outdir or not os.environ.get("TARNWICK_PRINT_QUEUE"):
-        raise SetupError("not running under with-private-cups with a printer")
-    user = Operator(ctx)
-    user.click("Hair Styling")
-    user.click("10%")
-    user.click("Calculate")
-    user.see_labels("$60.00", "$54.00")
-    clicked = time.monotonic()
-    user.click("Print Form")
-    pdf = _run([os.path.join(PRINT_HELPERS, "wait-for-pdf"), outdir, "60"], timeout=90).strip()
-    pdf = pdf.splitlines()[-1]
-    queued = time.monotonic() - clicked
-    # Printing changed nothing on the window and asked nothing.
-    snapshot = user.see(lambda s: not s.boxes and s.labels() == {
-        "Individual Service Price": "$60.00", "Total Due": "$54.00"}
-        and s.checked() == ["10%", "Hair Styling"], "the window unchanged after printing")
-    width, height = snapshot.main.node.extents[2:]
-    work = ctx.scratch("print")
+@dataclass
+class PrintRow:
+    paper: papers.Paper  # the default printer's paper, offered by its PPD
+    env: dict = field(default_factory=dict)  # the desktop the program runs on
+    dark: bool = False   # the screen in a dark theme, which the page must not take
+
+
+PRINT_ROWS = [PrintRow(paper) for paper in papers.PAPERS] + [
+    # Qt's GTK platform theme in GTK's dark Adwaita: the screen is dark, the page is not.
+    PrintRow(papers.A4, {"XDG_CURRENT_DESKTOP": "GNOME", "GTK_THEME": "Adwaita:dark"}, dark=True),
+]
+
+
+def _pixel(png, x, y):
+    ppm = subprocess.run(["convert", png, "-crop", f"1x1+{x}+{y}", "+repage", "-depth", "8", "ppm:-"],
+                         capture_output=True, timeout=60, check=True).stdout
+    return tuple(ppm[-3:])
+
+
+def check_paper_and_scale(pdf, paper, form_size, work):
+    """The job asked for the printer's default paper, and the whole form is on
+    it, at the printable area's top left, as large as the row says. Returns
+    the page at 96 dpi and where the form's ink lies on it. The Windows suite
+    checks its page with this too."""
+    logged = papers.logged_media(os.environ["TARNWICK_CUPS_DIR"])
+    if not logged or logged[-1] != paper.keyword:
+        raise ScenarioFailure(f"the job asked for {logged[-1:] or 'nothing'}, not the printer's {paper.keyword}")
+    size = papers.page_size(pdf)
+    if abs(size[0] - paper.size[0]) > 1 or abs(size[1] - paper.size[1]) > 1:
+        raise ScenarioFailure(f"the page is {size} pt, not {paper.keyword}'s {paper.size}")
+    left, bottom, right, top = paper.printable
+    outside = [w for w in papers.words(pdf) if w[1] < left - 0.5 or w[3] > right + 0.5
+               or w[2] < paper.size[1] - top - 0.5 or w[4] > paper.size[1] - bottom + 0.5]
+    if outside:
+        raise ScenarioFailure(f"words outside the printable area: {outside}")
+    page = os.path.join(work, "page-96dpi")
+    _run(["pdftoppm", "-r", "96", "-png", "-singlefile", pdf, page])
+    page += ".png"
+    width, height, x, y = (int(v) for v in re.findall(r"-?\d+", _run(
+        ["convert", page, "-trim", "-format", "%w %h %X %Y", "info:"])))
+    wanted = [round(length) for length in paper.printed_size(form_size)]
+    at = round(left * 96 / 72), round((paper.size[1] - top) * 96 / 72)
+    if abs(width - wanted[0]) > 2 or abs(height - wanted[1]) > 2 or abs(x - at[0]) > 1 or abs(y - at[1]) > 1:
+        raise ScenarioFailure(f"the form's ink is {width}x{height} at {x},{y}; the window's "
+                              f"{form_size[0]}x{form_size[1]} filling {paper.fills or 'nothing'} of the "
+                              f"printable area is {wanted[0]}x{wanted[1]} at its top left, {at[0]},{at[1]} "
+                              f"(page in {page})")
+    return page, (x, y), width / form_size[0]
+
+
+def check_paper_colours(page, at, scale, amount_box):
+    """Dark letters on a light face on white paper, whatever the screen's theme.
+    amount_box: where an amount's letters are in the window, in screen pixels."""
+    x, y = at
+    paper, face = _pixel(page, 0, 0), _pixel(page, x + 3, y + 3)
+    left, top, width, height = (round(length * scale) for length in amount_box)
+    crop = subprocess.run(["convert", page, "-crop", f"{width}x{height}+{x + left}+{y + top}", "+repage",
+                           "-depth", "8", "ppm:-"], capture_output=True, timeout=60, check=True).stdout
+    data = crop.split(maxsplit=4)[4]
+    darkest = min((tuple(data[i:i + 3]) for i in range(0, len(data), 3)), key=sum)
+    if paper != (255, 255, 255) or min(face) < 200 or max(darkest) > 96:
+        raise ScenarioFailure(f"the page is {paper}, the form's face {face}, the total's darkest ink "
+                              f"{darkest}: not dark on light (page in {page})")
+
+
+for row in PRINT_ROWS:
+    @scenario(f"print_form_to_the_default_printer[{row.paper.case}{', dark theme' if row.dark else ''}]",
+              cups=row.paper)
+    def print_to_pdf(ctx, row=row):
+        outdir = os.environ.get("TARNWICK_PRINT_OUTDIR")
+        if not outdir or not os.environ.get("TARNWICK_PRINT_QUEUE"):
+            raise SetupError("not running under with-private-cups with a printer")
+        user = Operator(ctx, env=row.env)
+        user.click("Hair Styling")
+        user.click("10%")
+        user.click("Calculate")
+        user.see_labels("$60.00", "$54.00")
+        clicked = time.monotonic()
+        user.click("Print Form")
+        pdf = _run([os.path.join(PRINT_HELPERS, "wait-for-pdf"), outdir, "60"], timeout=90).strip()
+        pdf = pdf.splitlines()[-1]
+        queued = time.monotonic() - clicked
+        # Printing changed nothing on the window and asked nothing.
+        snapshot = user.see(lambda s: not s.boxes and s.labels() == {
+            "Individual Service Price": "$60.00", "Total Due": "$54.00"}
+            and s.checked() == ["10%", "Hair Styling"], "the window unchanged after printing")
+        width, height = snapshot.main.node.extents[2:]
+        work = ctx.scratch("print")
+        size = check_page_is_sharp(pdf)
+        page, at, scale = check_paper_and_scale(pdf, row.paper, (width, height), work)
+        window = snapshot.main.node.extents
+        amount = next(n.extents for n in snapshot.main.find(role="label") if n.labelled_by == "Total Due:")
+        check_paper_colours(page, at, scale, (amount[0] - window[0], amount[1] - window[1],
+                                              amount[2], amount[3]))
+        note = f"PDF {size} bytes, out of the queue {queued:.2f} s after the click, at {scale:.3f} of its size"
+        if not row.paper.fills and not row.dark:
+            note += ", against the screen: " + _compare_with_screen(user, pdf, at, (width, height), work)
+        ctx.note(note)
+        user.expect_summary(summary_text(1, "$54.00"))
+
+
+def _compare_with_screen(user, pdf, at, size, work):
+    """The page at the screen's 96 dpi against what the screen showed."""
     screen = os.path.join(work, "screen.png")
     _run(["import", "-window", hex(user.app.window_id), screen])
-    size = check_page_is_sharp(pdf)
-
-    # The page at the screen's 96 dpi, from the top left of the printable area,
-    # against what the screen showed.
-    left, top = printable_top_left(pdf)
-    x, y = round(left * 96 / 72), round(top * 96 / 72)
-    _run(["pdftoppm", "-r", "96", "-png", "-singlefile", "-x", str(x), "-y", str(y),
-          "-W", str(width), "-H", str(height), pdf, os.path.join(work, "printed")])
+    _run(["pdftoppm", "-r", "96", "-png", "-singlefile", "-x", str(at[0]), "-y", str(at[1]),
+          "-W", str(size[0]), "-H", str(size[1]), pdf, os.path.join(work, "printed")])
     printed = os.path.join(work, "printed.png")
     # The screen's letters are hinted to its pixel grid and the page's are not,
     # so their edges differ everywhere by a fraction of a pixel; a blur of about
@@ -825,12 +904,10 @@ def print_to_pdf(ctx):
         _run(["convert", name, "-blur", "0x1.5", blurred[-1]])
     rmse = _compare(["-metric", "RMSE"], *blurred)
     plain = _compare(["-metric", "AE", "-fuzz", "25%"], *blurred)
-    ctx.note(f"PDF {size} bytes, out of the queue {queued:.2f} s after the click, against the screen: "
-             f"RMSE {rmse:.4f}, {plain:.0f} pixels plainly different")
     if rmse > 0.015 or plain > 20:
         raise ScenarioFailure(f"the printed page differs from the screen: normalised RMSE {rmse:.4f}, "
                               f"{plain:.0f} pixels plainly different (files in {work})")
-    user.expect_summary(summary_text(1, "$54.00"))
+    return f"RMSE {rmse:.4f}, {plain:.0f} pixels plainly different"
 
 
 @scenario("print_form_without_a_printer", cups="no-printer")
