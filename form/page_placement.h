@@ -1,7 +1,6 @@
 #pragma once
 
 #include <optional>
-#include <string_view>
 
 namespace tarnwick {
 
@@ -25,6 +24,6 @@ struct PagePlacement {
 std::optional<PagePlacement> placeOnPage(double formWidth, double formHeight, PrintableArea area);
 
 // What Print Form reports when placeOnPage finds no place.
-inline constexpr std::string_view noPrintableAreaReason = "the printer reports no printable area";
+inline constexpr char noPrintableAreaReason[] = "the printer reports no printable area";
 
 } // namespace tarnwick

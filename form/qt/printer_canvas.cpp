@@ -21,7 +21,7 @@ public:
     Engine(QPainter& target, double targetDpi)
         : QPaintEngine(AllFeatures),
           target_(target),
-          toTarget_(QTransform::fromScale(targetDpi / screenDpi, targetDpi / screenDpi)),
+          targetScale_(targetDpi / screenDpi),
           bitmapScale_(std::min(targetDpi, double(bitmapDpiLimit)) / screenDpi)
     {
     }
@@ -30,6 +30,9 @@ public:
     {
         target_.save();
         widgetTransform_ = QTransform();
+        // Scaled within whatever the printer's painter had set, such as the
+        // form's place on the page.
+        toTarget_ = QTransform::fromScale(targetScale_, targetScale_) * target_.transform();
         target_.setTransform(toTarget_);
         target_.setRenderHint(QPainter::LosslessImageRendering);
         return true;
@@ -215,7 +218,8 @@ private:
     }
 
     QPainter& target_;
-    const QTransform toTarget_;
+    const double targetScale_;
+    QTransform toTarget_; // from the widget's coordinates to the printer painter's device
     const double bitmapScale_;
     QTransform widgetTransform_;
     std::vector<Piece> pieces_;

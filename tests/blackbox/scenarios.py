@@ -910,8 +910,19 @@ def _compare_with_screen(user, pdf, at, size, work):
     return f"RMSE {rmse:.4f}, {plain:.0f} pixels plainly different"
 
 
-@scenario("print_form_without_a_printer", cups="no-printer")
-def print_without_printer(ctx):
+# Printers Print Form cannot use, and the reason its box gives.
+UNUSABLE_PRINTERS = [
+    ("without a printer", "no-printer", "no default printer"),
+    ("on a paper with no printable area", papers.NO_PRINTABLE_AREA, "the printer reports no printable area"),
+]
+
+for case, printer, reason in UNUSABLE_PRINTERS:
+    @scenario(f"print_form_fails[{case}]", cups=printer)
+    def print_fails(ctx, reason=reason):
+        _print_fails(ctx, "Print Form failed: " + reason)
+
+
+def _print_fails(ctx, message):
     user = Operator(ctx)
     user.click("Next Patron")
     user.see_cleared()
@@ -921,9 +932,8 @@ def print_without_printer(ctx):
     user.click("Print Form")
     snapshot = user.see(lambda s: len(s.boxes) == 1, "an error box", timeout=20)
     box = snapshot.boxes[0]
-    if box.title != "Tarnwick" or not box.text().startswith("Print Form failed: "):
-        raise ScenarioFailure(f"expected a box 'Tarnwick' saying 'Print Form failed: ...', saw "
-                              f"{box.title!r}: {box.text()!r}")
+    if box.title != "Tarnwick" or box.text() != message:
+        raise ScenarioFailure(f"expected a box 'Tarnwick' saying {message!r}, saw {box.title!r}: {box.text()!r}")
     if len(box.find(role="push button")) != 1:
         raise ScenarioFailure("the error box should have one button\n" + snapshot.describe())
     ctx.note(f"error box: {box.text()!r}")

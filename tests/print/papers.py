@@ -54,6 +54,8 @@ ROLL_58 = Paper("58 mm roll", "RP58x297", _mm(58, 297), _mm(5, 0, 5, 0), fills="
 LABEL = Paper("landscape label", "Label100x50", _mm(100, 50), _mm(3, 3, 3, 3), fills="height")
 
 PAPERS = [LETTER, A4, ROLL_80, ROLL_58, LABEL]
+# A printer whose driver reports a printable area of no width.
+NO_PRINTABLE_AREA = Paper("no printable area", "Letter", (612, 792), (306, 36, 306, 36))
 BY_KEYWORD = {paper.keyword: paper for paper in PAPERS}
 
 
