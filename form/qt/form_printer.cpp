@@ -1,7 +1,7 @@
 // The print module: all of the program's use of Qt PrintSupport, loaded on the
 // first print (see form_printer.h).
-#include "form/page_placement.h"
 #include "form/qt/form_printer.h"
+#include "form/page_placement.h"
 #include "form/qt/printer_canvas.h"
 
 #include <QPageLayout>
@@ -24,12 +24,23 @@ namespace {
 QPalette lightPalette()
 {
     constexpr std::pair<QPalette::ColorRole, QRgb> colours[] = {
-        {QPalette::WindowText, 0x000000}, {QPalette::Button, 0xefefef}, {QPalette::Light, 0xffffff},
-        {QPalette::Midlight, 0xcacaca}, {QPalette::Dark, 0x9f9f9f}, {QPalette::Mid, 0xb8b8b8},
-        {QPalette::Text, 0x000000}, {QPalette::BrightText, 0xffffff}, {QPalette::ButtonText, 0x000000},
-        {QPalette::Base, 0xffffff}, {QPalette::Window, 0xefefef}, {QPalette::Shadow, 0x767676},
-        {QPalette::Highlight, 0x308cc6}, {QPalette::HighlightedText, 0xffffff},
-        {QPalette::AlternateBase, 0xf7f7f7}, {QPalette::ToolTipBase, 0xffffdc}, {QPalette::ToolTipText, 0x000000},
+        {QPalette::WindowText, 0x000000},
+        {QPalette::Button, 0xefefef},
+        {QPalette::Light, 0xffffff},
+        {QPalette::Midlight, 0xcacaca},
+        {QPalette::Dark, 0x9f9f9f},
+        {QPalette::Mid, 0xb8b8b8},
+        {QPalette::Text, 0x000000},
+        {QPalette::BrightText, 0xffffff},
+        {QPalette::ButtonText, 0x000000},
+        {QPalette::Base, 0xffffff},
+        {QPalette::Window, 0xefefef},
+        {QPalette::Shadow, 0x767676},
+        {QPalette::Highlight, 0x308cc6},
+        {QPalette::HighlightedText, 0xffffff},
+        {QPalette::AlternateBase, 0xf7f7f7},
+        {QPalette::ToolTipBase, 0xffffdc},
+        {QPalette::ToolTipText, 0x000000},
     };
     QPalette palette;
     for (const auto& [role, rgb] : colours)
@@ -79,9 +90,9 @@ const char* printWindowImage(QWidget& window)
 
     const int dpi = printer.resolution();
     const QRect printable = printer.pageLayout().paintRectPixels(dpi);
-    const std::optional<tarnwick::PagePlacement> placement = tarnwick::placeOnPage(window.width(),
-        window.height(), {printable.width() * double(tarnwick::PrinterCanvas::screenDpi) / dpi,
-                             printable.height() * double(tarnwick::PrinterCanvas::screenDpi) / dpi});
+    const std::optional<tarnwick::PagePlacement> placement = tarnwick::placeOnPage(window.width(), window.height(),
+        {printable.width() * double(tarnwick::PrinterCanvas::screenDpi) / dpi,
+            printable.height() * double(tarnwick::PrinterCanvas::screenDpi) / dpi});
     if (!placement)
         return tarnwick::noPrintableAreaReason;
 
