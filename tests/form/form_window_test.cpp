@@ -56,6 +56,7 @@ struct ShownBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     int buttonCount = 0;
+    QPalette palette;
 };
 
 // Closes every modal box soon after it opens, as an operator would press its
@@ -79,6 +80,7 @@ private:
             return;
         ShownBox shown;
         shown.title = modal->windowTitle();
+        shown.palette = modal->palette();
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (box) {
             shown.text = box->text();
@@ -1189,6 +1191,13 @@ void FormWindowTest::dark_palettes_leave_every_circle_outline_and_text_legible()
     for (const QGroupBox* frame : window_->findChildren<QGroupBox*>())
         check(drawn.text(*frame, QRect(0, 0, frame->width(), frame->contentsRect().top())), readable,
             frame->objectName() + "'s caption");
+
+    // A box drawn as the window is.
+    QVERIFY(click("cmdSummary"));
+    const QList<ShownBox> shown = boxes_->takeBoxes();
+    QCOMPARE(shown.size(), 1);
+    const QStringList unlike = paletteDifferences(window_->palette(), shown[0].palette);
+    QVERIFY2(unlike.isEmpty(), qPrintable("the box's palette: " + unlike.join(", ")));
 
     // Made lighter in the desktop's own hues.
     for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Button}) {
