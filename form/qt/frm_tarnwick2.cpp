@@ -5,6 +5,7 @@
 #include "form/layout_fitting.h"
 #include "form/qt/accessible_interfaces.h"
 #include "form/qt/caption_fitting.h"
+#include "form/qt/legible_palette.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -77,6 +78,7 @@ frmTarnwick2::frmTarnwick2(QWidget* parent) : QDialog(parent), platform_(*this),
     setFixedSize(pixelsFromTwips(windowEntry.clientWidth), pixelsFromTwips(windowEntry.clientHeight));
     createControls();
     connectHandlers();
+    followLegiblePalette(*this);
 }
 
 void frmTarnwick2::createControls()

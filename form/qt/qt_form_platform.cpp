@@ -78,6 +78,8 @@ void QtFormPlatform::printForm()
 void QtFormPlatform::showMessage(int icon, const QString& title, const QString& text)
 {
     QMessageBox box(static_cast<QMessageBox::Icon>(icon), title, text, QMessageBox::Ok, &window_);
+    // The window's palette, which may have been made legible for a dark desktop.
+    box.setAttribute(Qt::WA_WindowPropagation);
     // Plain text: a currency symbol must never be taken for markup.
     box.setTextFormat(Qt::PlainText);
     box.exec();

@@ -1,6 +1,7 @@
 // The real window, offscreen: its controls and their places, the keyboard
 // model an operator relies on, and what each button does on the screen.
 
+#include "drawn_contrast.h"
 #include "form/form_layout.h"
 #include "form/qt/frm_tarnwick2.h"
 #include "form_test_environment.h"
@@ -15,8 +16,10 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -53,6 +56,7 @@ struct ShownBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     int buttonCount = 0;
+    QPalette palette;
 };
 
 // Closes every modal box soon after it opens, as an operator would press its
@@ -76,6 +80,7 @@ private:
             return;
         ShownBox shown;
         shown.title = modal->windowTitle();
+        shown.palette = modal->palette();
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (box) {
             shown.text = box->text();
@@ -149,6 +154,69 @@ void recordAnnouncements(QAccessibleEvent* event)
 #endif
 }
 
+// A desktop's palette from the colours its theme sets; the shades Fusion does
+// not draw these controls with are worked out from the button's colour.
+struct DesktopColours {
+    const char* window;
+    const char* windowText;
+    const char* base;
+    const char* text;
+    const char* button;
+    const char* buttonText;
+    const char* highlight;
+    const char* highlightedText;
+};
+
+QPalette desktopPalette(const DesktopColours& colours)
+{
+    QPalette palette(QColor(colours.button), QColor(colours.window));
+    palette.setColor(QPalette::WindowText, QColor(colours.windowText));
+    palette.setColor(QPalette::Base, QColor(colours.base));
+    palette.setColor(QPalette::Text, QColor(colours.text));
+    palette.setColor(QPalette::ButtonText, QColor(colours.buttonText));
+    palette.setColor(QPalette::Highlight, QColor(colours.highlight));
+    palette.setColor(QPalette::HighlightedText, QColor(colours.highlightedText));
+    return palette;
+}
+
+// The dark palettes of the desktops' own themes, as Qt is given them.
+// Qt 6.4's GTK theme under GTK_THEME=Adwaita:dark.
+const QPalette adwaitaDarkQt64
+    = desktopPalette({"#323232", "#f0f0f0", "#242424", "#f0f0f0", "#323232", "#f0f0f0", "#308cc6", "#f0f0f0"});
+// GTK 3's own Adwaita dark colours, which later GTK themes of Qt read.
+const QPalette adwaitaDarkGtk
+    = desktopPalette({"#353535", "#eeeeec", "#2d2d2d", "#eeeeec", "#353535", "#eeeeec", "#15539e", "#ffffff"});
+// Qt's KDE theme reading Breeze Dark's kdeglobals (breeze-dark/kdeglobals).
+const QPalette breezeDark
+    = desktopPalette({"#2a2e32", "#fcfcfc", "#1b1e20", "#fcfcfc", "#31363b", "#fcfcfc", "#3daee9", "#fcfcfc"});
+// Darker and bluer still, so the lighter shades must keep a stronger hue.
+const QPalette darkBlueGrey
+    = desktopPalette({"#202326", "#fcfcfc", "#141618", "#fcfcfc", "#292c30", "#fcfcfc", "#3daee9", "#fcfcfc"});
+// White on black, where every shade of the window's colour is black too.
+const QPalette whiteOnBlack
+    = desktopPalette({"#000000", "#ffffff", "#000000", "#ffffff", "#000000", "#ffffff", "#1aebff", "#000000"});
+
+bool isDark(const QPalette& palette)
+{
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
+QStringList paletteDifferences(const QPalette& expected, const QPalette& actual)
+{
+    QStringList differences;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto colourRole = static_cast<QPalette::ColorRole>(role);
+            if (expected.color(group, colourRole) != actual.color(group, colourRole))
+                differences << QStringLiteral("%1/%2: %3 for %4")
+                                   .arg(group)
+                                   .arg(role)
+                                   .arg(actual.color(group, colourRole).name(),
+                                       expected.color(group, colourRole).name());
+        }
+    return differences;
+}
+
 } // namespace
 
 class FormWindowTest : public QObject {
@@ -196,7 +264,21 @@ private slots:
     void only_what_calculate_shows_is_announced();
     void exit_closes_the_window();
 
+    void the_window_keeps_the_desktops_palette_where_it_reads_well_data();
+    void the_window_keeps_the_desktops_palette_where_it_reads_well();
+    void dark_palettes_leave_every_circle_outline_and_text_legible_data();
+    void dark_palettes_leave_every_circle_outline_and_text_legible();
+
 private:
+    bool openWindow();
+    // As a desktop's theme would give it, the window hearing of it through the event loop.
+    bool setDesktopPalette(const QPalette& palette) const
+    {
+        QApplication::setPalette(palette);
+        return QTest::qWaitFor(
+            [&] { return window_->palette().color(QPalette::Window) == palette.color(QPalette::Window); }, 2000);
+    }
+
     template <typename Control = QWidget> Control* control(const QString& name) const
     {
         return window_->findChild<Control*>(name);
@@ -286,6 +368,8 @@ private:
     std::unique_ptr<frmTarnwick2> window_;
     std::unique_ptr<ModalBoxGuard> boxes_;
     std::string savedMonetaryLocale_;
+    QPalette savedApplicationPalette_;
+    QString savedStyle_;
     // Set while a test listens in place of the platform's accessibility bridge.
     std::optional<QAccessible::UpdateHandler> savedUpdateHandler_;
     bool savedAccessibilityActive_ = false;
@@ -297,12 +381,22 @@ void FormWindowTest::init()
     savedMonetaryLocale_ = std::setlocale(LC_MONETARY, nullptr);
     QVERIFY2(std::setlocale(LC_MONETARY, "en_US.UTF-8"), "the en_US.UTF-8 locale is not installed");
 
+    savedApplicationPalette_ = QApplication::palette();
+    savedStyle_ = QApplication::style()->name();
+
     boxes_ = std::make_unique<ModalBoxGuard>();
+    QVERIFY(openWindow());
+}
+
+bool FormWindowTest::openWindow()
+{
+    window_.reset();
     window_ = std::make_unique<frmTarnwick2>();
     window_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    if (!QTest::qWaitForWindowExposed(window_.get()))
+        return false;
     window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    return QTest::qWaitForWindowActive(window_.get());
 }
 
 void FormWindowTest::cleanup()
@@ -312,6 +406,10 @@ void FormWindowTest::cleanup()
     window_.reset();
     boxes_.reset();
     std::setlocale(LC_MONETARY, savedMonetaryLocale_.c_str());
+    if (QApplication::style()->name() != savedStyle_)
+        QApplication::setStyle(savedStyle_);
+    if (QApplication::palette() != savedApplicationPalette_)
+        QApplication::setPalette(savedApplicationPalette_);
     if (savedUpdateHandler_) {
         QAccessible::installUpdateHandler(*std::exchange(savedUpdateHandler_, std::nullopt));
         platformAccessibility()->setActive(savedAccessibilityActive_);
@@ -1003,6 +1101,112 @@ void FormWindowTest::exit_closes_the_window()
     QVERIFY(takeQuitRequest());
     // No question, no summary on the way out.
     QCOMPARE(boxes_->takeBoxes().size(), 0);
+}
+
+void FormWindowTest::the_window_keeps_the_desktops_palette_where_it_reads_well_data()
+{
+    // The desktop's palettes in turn; the window must take the last as it is.
+    QTest::addColumn<QList<QPalette>>("desktop");
+    QTest::addColumn<QString>("style");
+
+    const QPalette light = QApplication::style()->standardPalette();
+    QTest::newRow("light, Fusion's own") << QList{light} << QString();
+    QTest::newRow("light again after Breeze Dark") << QList{breezeDark, light} << QString();
+    QTest::newRow("as the desktop gives it") << QList{QApplication::palette()} << QString();
+    // Other styles draw their own edges in the dark, from the colours they are given.
+    QTest::newRow("Breeze Dark, Windows style") << QList{breezeDark} << QStringLiteral("Windows");
+}
+
+void FormWindowTest::the_window_keeps_the_desktops_palette_where_it_reads_well()
+{
+    QFETCH(QList<QPalette>, desktop);
+    QFETCH(QString, style);
+    if (style.isEmpty() && isDark(desktop.last()))
+        QSKIP("the desktop's palette is dark");
+
+    if (!style.isEmpty())
+        QApplication::setStyle(style);
+    for (const QPalette& palette : desktop)
+        QVERIFY(setDesktopPalette(palette));
+
+    const QStringList changed = paletteDifferences(QApplication::palette(), window_->palette());
+    QVERIFY2(changed.isEmpty(), qPrintable(changed.join(", ")));
+}
+
+void FormWindowTest::dark_palettes_leave_every_circle_outline_and_text_legible_data()
+{
+    QTest::addColumn<QPalette>("desktop");
+    QTest::addColumn<QString>("given");
+
+    const QString whileOpen = "while the window is open";
+    QTest::newRow("Adwaita dark, Qt 6.4's GTK theme") << adwaitaDarkQt64 << whileOpen;
+    QTest::newRow("Adwaita dark, GTK's colours") << adwaitaDarkGtk << whileOpen;
+    QTest::newRow("Breeze Dark") << breezeDark << whileOpen;
+    QTest::newRow("Breeze Dark, before the window opens") << breezeDark << "before it opens";
+    QTest::newRow("dark blue-grey") << darkBlueGrey << whileOpen;
+    QTest::newRow("white on black") << whiteOnBlack << whileOpen;
+    // Run under a desktop's dark theme (see CMakeLists.txt).
+    QTest::newRow("as the desktop gives it") << QApplication::palette() << "by the desktop";
+}
+
+void FormWindowTest::dark_palettes_leave_every_circle_outline_and_text_legible()
+{
+    QFETCH(QPalette, desktop);
+    QFETCH(QString, given);
+    constexpr double standsOut = 2.0; // as an option's circle does in the light look
+    constexpr double readable = 4.5;
+
+    if (given == "by the desktop") {
+        if (!isDark(desktop) && qEnvironmentVariableIsEmpty("TARNWICK_TEST_DARK_DESKTOP"))
+            QSKIP("the desktop's palette is light");
+        QVERIFY2(isDark(desktop), "the desktop's theme gave a light palette");
+    } else {
+        QVERIFY(setDesktopPalette(desktop));
+        if (given == "before it opens")
+            QVERIFY(openWindow());
+    }
+    // The amounts shown too.
+    QVERIFY(click("cmdCalculate"));
+    QVERIFY(!labelText("lblTotalDue").isEmpty());
+
+    const QImage picture = window_->grab().toImage();
+    const tarnwick::test::DrawnContrast drawn(picture, *window_);
+    const auto check = [](double measured, double wanted, const QString& what) {
+        QVERIFY2(measured >= wanted, qPrintable(QStringLiteral("%1: %2 to 1").arg(what).arg(measured, 0, 'f', 2)));
+    };
+    for (const QRadioButton* option : window_->findChildren<QRadioButton*>()) {
+        check(drawn.optionCircle(*option), standsOut, option->objectName() + "'s circle");
+        if (option->isChecked())
+            check(drawn.optionDot(*option), standsOut, option->objectName() + "'s dot");
+        check(drawn.text(*option, drawn.optionCaption(*option)), readable, option->objectName() + "'s caption");
+    }
+    for (const QPushButton* button : window_->findChildren<QPushButton*>()) {
+        check(drawn.buttonEdge(*button), standsOut, button->objectName() + "'s edge");
+        check(
+            drawn.text(*button, button->rect().adjusted(4, 4, -4, -4)), readable, button->objectName() + "'s caption");
+    }
+    for (const QLabel* label : window_->findChildren<QLabel*>())
+        check(drawn.text(*label, label->rect()), readable, label->objectName());
+    // A frame's own edge is a picture Fusion draws whatever the palette; its caption is text.
+    for (const QGroupBox* frame : window_->findChildren<QGroupBox*>())
+        check(drawn.text(*frame, QRect(0, 0, frame->width(), frame->contentsRect().top())), readable,
+            frame->objectName() + "'s caption");
+
+    // A box drawn as the window is.
+    QVERIFY(click("cmdSummary"));
+    const QList<ShownBox> shown = boxes_->takeBoxes();
+    QCOMPARE(shown.size(), 1);
+    const QStringList unlike = paletteDifferences(window_->palette(), shown[0].palette);
+    QVERIFY2(unlike.isEmpty(), qPrintable("the box's palette: " + unlike.join(", ")));
+
+    // Made lighter in the desktop's own hues.
+    for (const QPalette::ColorRole role : {QPalette::Base, QPalette::Button}) {
+        const QColor fromDesktop = desktop.color(role);
+        const QColor drawnWith = window_->palette().color(role);
+        if (fromDesktop.hslSaturation() > 20)
+            QVERIFY2(std::abs(fromDesktop.hslHue() - drawnWith.hslHue()) <= 3,
+                qPrintable(fromDesktop.name() + " became " + drawnWith.name()));
+    }
 }
 
 QTEST_MAIN(FormWindowTest)
