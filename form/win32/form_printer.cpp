@@ -1,5 +1,6 @@
 #include "form/win32/form_printer.h"
 
+#include "form/page_placement.h"
 #include "form/win32/frm_tarnwick2.h"
 #include "form/win32/gdi_handles.h"
 #include "form/win32/utf16.h"
@@ -83,6 +84,37 @@ std::wstring defaultPrinter()
 
 constexpr const char* notHandedOver = "the job could not be handed to the printer";
 
+constexpr double screenDpi = 96; // the form's own lengths are pixels at 96 dpi
+
+// Where the form goes in the printer's dots. A printer DC's origin is the top
+// left of the printable area, so the place is counted from there too.
+struct PrinterPlacement {
+    double dotsPerPixelX = 1;
+    double dotsPerPixelY = 1;
+    int left = 0;
+    int top = 0;
+};
+
+// The form placed by the core's rule on the printable area that the printer's
+// driver reports for the paper it was opened with. A driver that reports no
+// paper or no printable area stops Print Form before any job is started.
+PrinterPlacement placeOnPrinter(HDC dc, const FittedLayout& layout)
+{
+    const int dotsPerInchX = GetDeviceCaps(dc, LOGPIXELSX);
+    const int dotsPerInchY = GetDeviceCaps(dc, LOGPIXELSY);
+    const auto pixels
+        = [](int dots, int dotsPerInch) { return dotsPerInch > 0 ? dots * screenDpi / dotsPerInch : 0.0; };
+    const std::optional<PagePlacement> placed = placeOnPage(layout.clientWidth, layout.clientHeight,
+        {pixels(GetDeviceCaps(dc, HORZRES), dotsPerInchX), pixels(GetDeviceCaps(dc, VERTRES), dotsPerInchY)});
+    if (!placed)
+        fail(noPrintableAreaReason);
+    const double perPixelX = dotsPerInchX / screenDpi;
+    const double perPixelY = dotsPerInchY / screenDpi;
+    return {perPixelX * placed->scale, perPixelY * placed->scale,
+        static_cast<int>(std::lround(placed->left * perPixelX)),
+        static_cast<int>(std::lround(placed->top * perPixelY))};
+}
+
 // A job between StartDoc and EndDoc; one that does not end well is aborted.
 class PrintJob {
 public:
@@ -125,14 +157,17 @@ private:
     bool ended_ = false;
 };
 
-// Draws the window in the classic look, from pixels at 96 dots per inch to the printer's dots.
+// Draws the window in the classic look, from pixels at 96 dots per inch to the
+// printer's dots, at the placement's scale and place.
 class PagePainter {
 public:
-    PagePainter(HDC dc, const frmTarnwick2& window)
+    PagePainter(HDC dc, const frmTarnwick2& window, const PrinterPlacement& placement)
         : dc_(dc),
           window_(window),
-          scaleX_(GetDeviceCaps(dc, LOGPIXELSX) / 96.0),
-          scaleY_(GetDeviceCaps(dc, LOGPIXELSY) / 96.0)
+          scaleX_(placement.dotsPerPixelX),
+          scaleY_(placement.dotsPerPixelY),
+          left_(placement.left),
+          top_(placement.top)
     {
         LOGFONTW font = window.fontAt96Dpi();
         font.lfHeight = static_cast<LONG>(std::lround(font.lfHeight * scaleY_));
@@ -169,7 +204,11 @@ public:
     }
 
 private:
-    RECT rect(const PixelRect& box) const { return {x(box.left), y(box.top), x(box.right()), y(box.bottom())}; }
+    // A control's box on the page; x and y alone scale lengths.
+    RECT rect(const PixelRect& box) const
+    {
+        return {left_ + x(box.left), top_ + y(box.top), left_ + x(box.right()), top_ + y(box.bottom())};
+    }
     int x(int pixels) const { return static_cast<int>(std::lround(pixels * scaleX_)); }
     int y(int pixels) const { return static_cast<int>(std::lround(pixels * scaleY_)); }
 
@@ -242,6 +281,8 @@ private:
     const frmTarnwick2& window_;
     double scaleX_;
     double scaleY_;
+    int left_;
+    int top_;
     FontHandle font_;
     int line_ = 1;
     BrushHandle face_ = solidBrush(faceColour);
@@ -281,15 +322,19 @@ std::string printFailureReason(const char* what, DWORD error)
 void printWindowImage(const frmTarnwick2& window)
 {
     const std::wstring printer = defaultPrinter();
-    const PrinterDc dc(CreateDCW(L"WINSPOOL", printer.c_str(), nullptr, nullptr));
+    // No DEVMODE: the driver opens the printer with its own default paper and
+    // orientation, as the user's printing preferences have them. GDI ignores
+    // the driver's name for a printer.
+    const PrinterDc dc(CreateDCW(nullptr, printer.c_str(), nullptr, nullptr));
     if (!dc)
         failed("the printer could not be opened");
+    const PrinterPlacement placement = placeOnPrinter(dc.get(), window.layout());
     PrintJob job(dc.get());
     if (!job.start())
         return;
     if (StartPage(dc.get()) <= 0)
         failed(notHandedOver);
-    PagePainter(dc.get(), window).paint();
+    PagePainter(dc.get(), window, placement).paint();
     if (EndPage(dc.get()) <= 0)
         failed(notHandedOver);
     job.end();

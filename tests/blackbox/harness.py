@@ -760,6 +760,51 @@ def _collect(session, accessible, into, depth=0):
 
 
 # --------------------------------------------------------------------------
+# A print scheduler of a scenario's own
+
+PRINT_HELPERS = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "print")
+
+
+def run_under_cups(cups, rerun, processes, workdir, deadline):
+    """Runs `rerun` (a runner's command line for one scenario) under a print
+    scheduler of its own: with no printer (cups "no-printer") or with one
+    queue, the default, on a PPD written for the paper `cups`. Both suites'
+    print rows run so, each paper its own queue. Returns (passed, report):
+    the wrapped run's notes, or all it wrote."""
+    import papers  # beside with-private-cups
+    helper = os.path.join(PRINT_HELPERS, "with-private-cups")
+    # The helper may still be on its way from another checkout; give it a moment.
+    _, present = poll(lambda: os.access(helper, os.X_OK),
+                      float(os.environ.get("TARNWICK_PRINT_HELPER_WAIT", "0")), 1.0)
+    if not present:
+        return False, f"SetupError: {helper} is missing or not executable"
+    outdir = os.path.join(workdir, "spool")
+    os.makedirs(outdir, exist_ok=True)
+    if cups == "no-printer":
+        printer = ["--no-printer"]
+    else:
+        printer = ["--ppd", os.path.join(workdir, "printer.ppd")]
+        papers.write_ppd(cups, printer[1])
+    log_path = os.path.join(workdir, "child.log")
+    with open(log_path, "w") as log:
+        child = processes.start([helper, *printer, outdir, "--", *rerun], stdout=log, stderr=subprocess.STDOUT,
+                                env=dict(os.environ))
+        try:
+            status = child.wait(max(5, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            status = None
+        finally:
+            Processes.stop(child, grace=10)
+            processes.forget(child)
+    with open(log_path, errors="replace") as log:
+        output = log.read()
+    if status == 0:
+        return True, "; ".join(line.split("note: ", 1)[1] for line in output.splitlines() if "note: " in line)
+    what = "timed out" if status is None else f"exited with {status}"
+    return False, f"the wrapped run {what}:\n" + "".join("  | " + line + "\n" for line in output.splitlines())
+
+
+# --------------------------------------------------------------------------
 # Stopping everything, whatever happens
 
 

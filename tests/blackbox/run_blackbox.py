@@ -12,7 +12,6 @@ import argparse
 import os
 import re
 import shutil
-import subprocess
 import sys
 import time
 import traceback
@@ -23,7 +22,6 @@ sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
 import harness  # noqa: E402
 import scenarios  # noqa: E402
-import papers  # noqa: E402  (beside the print helpers; scenarios puts them on the path)
 from harness import (App, Processes, ScenarioFailure, ScenarioSkipped, ScreenReader,  # noqa: E402
                      Session, SetupError)
 
@@ -99,42 +97,11 @@ def run_here(scenario, session, binary, workdir):
 def run_under_cups(scenario, processes, args, workdir, deadline):
     """Runs one printing scenario in a child runner under the private print
     scheduler, on this runner's display and buses."""
-    helper = os.path.join(scenarios.PRINT_HELPERS, "with-private-cups")
-    # The helper may still be on its way from another checkout; give it a moment.
-    _, present = harness.poll(lambda: os.access(helper, os.X_OK),
-                              float(os.environ.get("TARNWICK_PRINT_HELPER_WAIT", "0")), 1.0)
-    if not present:
-        return "FAIL", f"SetupError: {helper} is missing or not executable"
-    outdir = os.path.join(workdir, "spool")
-    os.makedirs(outdir, exist_ok=True)
-    if scenario.cups == "no-printer":
-        printer = ["--no-printer"]
-    else:
-        printer = ["--ppd", os.path.join(workdir, "printer.ppd")]
-        papers.write_ppd(scenario.cups, printer[1])
-    argv = [helper] + printer + [
-        outdir, "--", sys.executable, os.path.abspath(__file__), "--attach",
-        "--binary", args.binary, "--workdir", workdir,
-        "--only", "^" + re.escape(scenario.name) + "$",
-        "--deadline", str(max(10, int(deadline - time.monotonic())))]
-    log_path = os.path.join(workdir, "child.log")
-    with open(log_path, "w") as log:
-        child = processes.start(argv, stdout=log, stderr=subprocess.STDOUT, env=dict(os.environ))
-        try:
-            status = child.wait(max(5, deadline - time.monotonic()))
-        except subprocess.TimeoutExpired:
-            status = None
-        finally:
-            Processes.stop(child, grace=10)
-            processes.forget(child)
-    with open(log_path, errors="replace") as log:
-        output = log.read()
-    if status == 0:
-        notes = [line.split("note: ", 1)[1] for line in output.splitlines() if "note: " in line]
-        return "PASS", "; ".join(notes)
-    what = "timed out" if status is None else f"exited with {status}"
-    return "FAIL", f"the wrapped run {what}:\n" + "".join(
-        "  | " + line + "\n" for line in output.splitlines())
+    rerun = [sys.executable, os.path.abspath(__file__), "--attach", "--binary", args.binary, "--workdir", workdir,
+             "--only", "^" + re.escape(scenario.name) + "$",
+             "--deadline", str(max(10, int(deadline - time.monotonic())))]
+    passed, report = harness.run_under_cups(scenario.cups, rerun, processes, workdir, deadline)
+    return ("PASS" if passed else "FAIL"), report
 
 
 def main():

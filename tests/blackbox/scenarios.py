@@ -732,27 +732,6 @@ def _compare(metric, first, second):
     return float(found.group(2) or found.group(1))
 
 
-def _printable_top_left(ppd_path, page_size_pt):
-    """Where the printable area of the page starts, in points from the page's
-    top left, as the queue's PPD gives it for a page of that size."""
-    width, height = page_size_pt
-    with open(ppd_path, errors="replace") as ppd:
-        for line in ppd:
-            found = re.match(r'\*PaperDimension (\w+)/[^:]*: "([0-9.]+) ([0-9.]+)"', line)
-            if found and abs(float(found.group(2)) - width) < 1 and abs(float(found.group(3)) - height) < 1:
-                name = found.group(1)
-                break
-        else:
-            raise SetupError(f"no page of {width}x{height} pt in {ppd_path}")
-        ppd.seek(0)
-        for line in ppd:
-            found = re.match(rf'\*ImageableArea {name}/[^:]*: "([0-9.]+) ([0-9.]+) ([0-9.]+) ([0-9.]+)"', line)
-            if found:
-                left, _, _, top = map(float, found.groups())
-                return left, height - top
-    raise SetupError(f"no printable area for {name} in {ppd_path}")
-
-
 # Every caption and amount the window shows, as the page must hold them in text.
 PRINTED_TEXTS = ["Type of Service", "Discount Coupon", *SERVICES, *COUPONS, *BUTTONS,
                  "Individual Service Price:", "Total Due:", "$60.00", "$54.00"]
@@ -776,14 +755,6 @@ def check_page_is_sharp(pdf):
     if coarse:
         raise ScenarioFailure(f"bitmaps on the page coarser than 288 ppi:\n{listing}")
     return size
-
-
-def printable_top_left(pdf):
-    """The printable area's top left corner on the private queue's page, in points."""
-    page_size = re.search(r"Page size:\s+([0-9.]+) x ([0-9.]+) pts", _run(["pdfinfo", pdf]))
-    return _printable_top_left(os.path.join(os.environ["TARNWICK_CUPS_DIR"], "etc", "ppd",
-                                            os.environ["TARNWICK_PRINT_QUEUE"] + ".ppd"),
-                               (float(page_size.group(1)), float(page_size.group(2))))
 
 
 @dataclass

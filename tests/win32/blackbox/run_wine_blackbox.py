@@ -5,7 +5,8 @@ display with real key presses and clicks and read back through Win32.
     /usr/bin/python3 run_wine_blackbox.py --exe tarnwick.exe --driver tarnwick_wine_driver.exe \\
         --prefix WINE-PREFIX [--only REGEX] [--list] [--jobs N]
 
-Each scenario runs the program in a fresh copy of the prepared Wine prefix.
+Each scenario runs the program in a fresh copy of the prepared Wine prefix;
+each that prints, in a child runner under a print scheduler of its own.
 Exits 0 when every scenario passed; the closing line reads "N passed, N failed".
 """
 
@@ -40,12 +41,12 @@ class Config:
 class Worker:
     """One display, and the scenarios run on it one after another."""
 
-    def __init__(self, config, processes, workdir):
+    def __init__(self, config, processes, workdir, display=None):
         self.config = config
         self.processes = processes
         self.workdir = workdir
         os.makedirs(workdir, exist_ok=True)
-        self.display = Display(processes, workdir)
+        self.display = Display(processes, workdir, display)
         self.dir = workdir
 
     def scratch(self, name):
@@ -89,7 +90,6 @@ class Context:
 
 def run_scenario(scenario, worker):
     """Runs one scenario; returns (passed, report)."""
-    worker.dir = os.path.join(worker.workdir, re.sub(r"[^A-Za-z0-9._-]+", "_", scenario.name))
     ctx = Context(worker)
     try:
         try:
@@ -113,6 +113,17 @@ def run_scenario(scenario, worker):
         ctx.close()
 
 
+def run_under_cups(scenario, worker, args, deadline):
+    """Runs one printing scenario in a child runner under a print scheduler of
+    its own, whose one queue has the scenario's paper, on this worker's display."""
+    rerun = [sys.executable, os.path.abspath(__file__), "--exe", args.exe, "--driver", args.driver,
+             "--uia-notifying", args.uia_notifying, "--uia-older", args.uia_older, "--prefix", args.prefix,
+             "--display", worker.display.name, "--jobs", "1", "--workdir", os.path.join(worker.dir, "wrapped"),
+             "--only", "^" + re.escape(scenario.name) + "$",
+             "--deadline", str(max(10, int(deadline - time.monotonic())))]
+    return wine_harness.run_under_cups(scenario.cups, rerun, worker.processes, worker.scratch("."), deadline)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--exe", help="the tarnwick.exe to test")
@@ -129,6 +140,8 @@ def main():
                         help="seconds for the whole run; scenarios not started by then fail")
     parser.add_argument("--workdir", help="scratch directory (default: a new one, removed when all pass)")
     parser.add_argument("--keep", action="store_true", help="keep the scratch directory")
+    parser.add_argument("--display", help="run on this X display, under the print scheduler in the environment "
+                                          "(a wrapped child run)")
     args = parser.parse_args()
 
     chosen = [s for s in wine_scenarios.SCENARIOS
@@ -145,9 +158,10 @@ def main():
         parser.error(f"--prefix must name a prepared Wine prefix (got {args.prefix!r})")
     if not chosen:
         parser.error("no scenario matches --only")
-    config = Config(os.path.abspath(args.exe), os.path.abspath(args.driver), os.path.abspath(args.prefix),
-                    {"UIA notification": os.path.abspath(args.uia_notifying),
-                     "live regions": os.path.abspath(args.uia_older)})
+    for name in ("exe", "driver", "prefix", "uia_notifying", "uia_older"):
+        setattr(args, name, os.path.abspath(getattr(args, name)))
+    config = Config(args.exe, args.driver, args.prefix,
+                    {"UIA notification": args.uia_notifying, "live regions": args.uia_older})
 
     deadline = time.monotonic() + args.deadline
     processes = Processes()
@@ -166,7 +180,7 @@ def main():
 
     def work(number):
         try:
-            worker = Worker(config, processes, os.path.join(workdir, f"display{number}"))
+            worker = Worker(config, processes, os.path.join(workdir, f"display{number}"), args.display)
         except (SetupError, OSError) as error:
             with lock:
                 print(f"cannot set up test display {number}: {error}", flush=True)
@@ -181,7 +195,11 @@ def main():
                     passed, took, report = False, 0.0, "not started: the run's deadline passed"
                 else:
                     begun = time.monotonic()
-                    passed, report = run_scenario(scenario, worker)
+                    worker.dir = os.path.join(worker.workdir, re.sub(r"[^A-Za-z0-9._-]+", "_", scenario.name))
+                    if scenario.cups and not args.display:
+                        passed, report = run_under_cups(scenario, worker, args, deadline)
+                    else:
+                        passed, report = run_scenario(scenario, worker)
                     took = time.monotonic() - begun
                 with lock:
                     results[scenario.name] = (passed, took, report)
@@ -190,7 +208,8 @@ def main():
                     if not passed:
                         print("".join("    " + line + "\n" for line in report.splitlines()), flush=True)
         finally:
-            Processes.stop(worker.display.server)
+            if worker.display.server:
+                Processes.stop(worker.display.server)
 
     threads = [threading.Thread(target=work, args=(n,), daemon=True) for n in range(1, args.jobs + 1)]
     try:

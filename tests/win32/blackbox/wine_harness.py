@@ -25,7 +25,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # The Linux suite's process keeping and polling serve here as they are.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(HERE)), "blackbox"))
 
-from harness import Processes, ScenarioFailure, SetupError, install_cleanup, poll  # noqa: E402,F401
+from harness import Processes, ScenarioFailure, SetupError, install_cleanup, poll, run_under_cups  # noqa: E402,F401
 
 COPY_PREFIX = os.path.join(os.path.dirname(HERE), "copy-wine-prefix")
 # The size make-wine-prefix gives Wine's virtual desktop.
@@ -38,10 +38,15 @@ WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
 
 
 class Display:
-    """A private X server of our own, on a display number nobody uses."""
+    """A private X server of our own, on a display number nobody uses; or,
+    given its name, one a parent runner made, which it keeps."""
 
-    def __init__(self, processes, workdir):
+    def __init__(self, processes, workdir, name=None):
         self.processes = processes
+        self.server = None
+        if name:
+            self.name = name
+            return
         read_end, write_end = os.pipe()
         try:
             # -displayfd: the server picks a free number and writes it once it
