@@ -685,13 +685,7 @@ for region in REGIONS:
         user = Operator(ctx, env=region.env)
         snapshot = user.app.snapshot()
         makeup, next_patron = snapshot.control("Permanent Makeup"), snapshot.button("Next Patron")
-        clicks = []
-        for _ in range(region.makeups):
-            for node in (makeup, next_patron):
-                clicks += ["mousemove", *node.centre, "click", "--delay", "1", "1"]
-        result = ctx.session.xdotool(*clicks, timeout=120)
-        if result.returncode != 0:
-            raise SetupError(f"xdotool failed: {result.stderr}")
+        user.app.click(*[makeup, next_patron] * region.makeups)
         user.see_cleared()
         user.click("Hair Styling")
         user.click("20%")
@@ -861,7 +855,7 @@ for row in PRINT_ROWS:
 def _compare_with_screen(user, pdf, at, size, work):
     """The page at the screen's 96 dpi against what the screen showed."""
     screen = os.path.join(work, "screen.png")
-    _run(["import", "-window", hex(user.app.window_id), screen])
+    user.app.screenshot(screen)
     _run(["pdftoppm", "-r", "96", "-png", "-singlefile", "-x", str(at[0]), "-y", str(at[1]),
           "-W", str(size[0]), "-H", str(size[1]), pdf, os.path.join(work, "printed")])
     printed = os.path.join(work, "printed.png")
