@@ -14,6 +14,7 @@ import atexit
 import contextlib
 import ctypes
 import ctypes.util
+import fcntl
 import glob
 import os
 import pty
@@ -661,7 +662,10 @@ class App:
             "LANG": "en_US.UTF-8",
         })
         env.update(session.row.env)
-        env.update(env_extra or {})
+        self.env_extra = env_extra or {}
+        env.update(self.env_extra)
+        # A variable given as None is one the run must not have.
+        env = {name: value for name, value in env.items() if value is not None}
         self.env = env
         self.log = open(self.log_path, "w")
         self.launcher = session.processes.start(
@@ -693,28 +697,46 @@ class App:
                 self.pid = self._program_pid()
                 if self.pid is None:
                     return None
-            self.session.pump()
-            with contextlib.suppress(Exception):
-                self.session.desktop.clear_cache()
-                for i in range(self.session.desktop.childCount):
-                    app = self.session.desktop.getChildAtIndex(i)
-                    if app is not None and app.get_process_id() == self.pid and app.childCount > 0:
-                        return app
+            # Not the program's first application object: under the GTK theme
+            # GTK may register one too, which has no windows.
+            for app in self._applications():
+                if app.childCount > 0:
+                    return app
             return None
         app, ok = poll(found, 20, 0.05)
         if not ok:
             raise SetupError(f"the program (PID {self.pid}) never showed up on the AT-SPI bus:\n"
                              f"{self.log_tail()}")
+        # One application for the program: a second one (GTK's, under the GTK
+        # theme) shows a screen reader an empty program beside the real one.
+        others = [f"{other.get_toolkit_name()} {other.name!r}" for other in self._applications()
+                  if other.childCount == 0]
+        if others:
+            raise ScenarioFailure(f"besides its Qt application the program put {others} on the AT-SPI bus")
         # Read every property afresh: without a main loop the cache would go stale.
         app.set_cache_mask(self.session.Atspi.Cache.NONE)
         self.accessible = app
         self.window_id, ok = poll(lambda: self.session.input.find_window(self), 10, 0.05)
         if not ok:
             raise SetupError("the window Tarnwick never appeared on the display")
-        check_plugins(self.pid, self.session.row)
+        # A scenario that names a desktop of its own (a dark GTK theme, say) chose its theme itself.
+        if not {"XDG_CURRENT_DESKTOP", "QT_QPA_PLATFORMTHEME"} & set(self.env_extra):
+            check_plugins(self.pid, self.session.row)
         self.wait_for(lambda s: s.main is not None and "showing" in s.main.node.states,
                       "the main window is shown")
         self.focus_window()
+
+    def _applications(self):
+        """The program's application objects on the AT-SPI bus."""
+        self.session.pump()
+        found = []
+        with contextlib.suppress(Exception):
+            self.session.desktop.clear_cache()
+            for i in range(self.session.desktop.childCount):
+                app = self.session.desktop.getChildAtIndex(i)
+                if app is not None and app.get_process_id() == self.pid:
+                    found.append(app)
+        return found
 
     def running(self):
         if self.wrapped:
@@ -840,6 +862,7 @@ class ScreenReader:
             asoundrc.write("pcm.!default { type null }\n")
         with open(os.path.join(env["XDG_CONFIG_HOME"], "speech-dispatcher", "speechd.conf"), "w") as conf:
             conf.write('AudioOutputMethod "alsa"\n')
+        self._take_the_one_orca()
         self.lines = []
         self._lock = threading.Lock()
         self._master, self._slave = pty.openpty()
@@ -858,6 +881,28 @@ class ScreenReader:
         if not ok:
             self.stop()
             raise SetupError("orca did not start listening within 20 s")
+
+    # Orca will not start while another Orca of the same user runs anywhere on
+    # the machine, so runners on other rows take turns through this lock.
+    TURN = os.path.join(tempfile.gettempdir(), "tarnwick-orca.lock")
+
+    def _take_the_one_orca(self):
+        self._turn = open(self.TURN, "a")
+
+        def my_turn():
+            try:
+                fcntl.flock(self._turn, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                return True
+            except BlockingIOError:
+                return False
+        _, ok = poll(my_turn, 120, 0.1)
+        others = lambda: subprocess.run(["pgrep", "-u", str(os.getuid()), "-x", "orca"],  # noqa: E731
+                                        capture_output=True, text=True).stdout.split()
+        if ok:
+            _, ok = poll(lambda: not others(), 30, 0.1)
+        if not ok:
+            self._turn.close()
+            raise SetupError(f"another Orca kept running (PIDs {others()}), and Orca starts only alone")
 
     @property
     def button_role(self):
@@ -913,6 +958,7 @@ class ScreenReader:
             os.close(self._master)
         with open(os.path.join(self.workdir, "orca-debug.log"), "w") as log, self._lock:
             log.write("\n".join(self.lines))
+        self._turn.close()  # the next runner's Orca may start
 
 
 def check_plugins(pid, desktop):
