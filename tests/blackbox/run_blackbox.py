@@ -130,6 +130,9 @@ def main():
         print(";".join(desktops.names()))
         return 0
     desktop = desktops.desktop(args.desktop)
+    unknown = set(desktop.cannot) - {s.name for s in scenarios.SCENARIOS}
+    if unknown:
+        parser.error(f"the {desktop.name} row excuses scenarios that do not exist: {sorted(unknown)}")
     chosen = [s for s in scenarios.SCENARIOS
               if not args.only or any(re.search(pattern, s.name) for pattern in args.only)]
     if args.list:
