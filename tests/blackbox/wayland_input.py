@@ -127,8 +127,8 @@ class VirtualInput:
 
     def click(self, x, y):
         self.move(x, y)
-        # Press and release each in a dispatch of its own, as a hand makes them:
-        # Qt takes a release that comes with its press as no click.
+        # Press and release each in a dispatch of its own and at a later time, as
+        # a hand makes them: the two sent together at one time made no click.
         for state in (1, 0):
             self._send(self.pointer, 2, struct.pack("<III", self._time(), BTN_LEFT, state))  # button
             self._send(self.pointer, 4, b"")
