@@ -1,9 +1,12 @@
 """Drives the real Tarnwick binary as a user would and reads it as a screen reader does.
 
-A Session owns a private X server (Xvfb), a private D-Bus session bus and the
-accessibility (AT-SPI) bus behind it. An App is one run of the program on that
-display: keys and clicks go in through the X server (xdotool, XTEST), and what
-the window shows comes back through AT-SPI. Every wait is a poll with a deadline.
+A Session owns a private display, a private D-Bus session bus and the
+accessibility (AT-SPI) bus behind it, for one desktop's row (desktops.py): an X
+server (Xvfb) without a window manager, or a headless Wayland compositor
+(sway). An App is one run of the program there: keys and clicks go in through
+the row's input (XInput: the X server's XTEST, by xdotool; WaylandInput: a
+virtual keyboard and pointer of the compositor's seat), and what the window
+shows comes back through AT-SPI. Every wait is a poll with a deadline.
 Everything started here is stopped by PID, whichever way the run ends.
 """
 
@@ -11,6 +14,8 @@ import atexit
 import contextlib
 import ctypes
 import ctypes.util
+import fcntl
+import glob
 import os
 import pty
 import re
@@ -25,6 +30,7 @@ import tty
 from dataclasses import dataclass, field
 
 PR_SET_PDEATHSIG = 1
+SCREEN = (1024, 768)  # the virtual screen, X or Wayland
 PR_SET_CHILD_SUBREAPER = 36
 
 _libc = ctypes.CDLL(ctypes.util.find_library("c"), use_errno=True)
@@ -179,30 +185,38 @@ def _find_tool(name, *places):
 
 
 class Session:
-    """A private desktop without a window manager: Xvfb, a D-Bus session bus,
-    and AT-SPI's bus launcher and registry."""
+    """A private desktop: a display without a window manager (Xvfb) or a
+    headless Wayland compositor (sway), a D-Bus session bus, AT-SPI's bus
+    launcher and registry, and the keyboard and pointer of the desktop's row."""
 
-    def __init__(self, processes, workdir, attach=False):
+    def __init__(self, processes, workdir, row, attach=False):
         self.processes = processes
         self.workdir = workdir
+        self.row = row  # the desktop's row of desktops.py
         self.env = {}
+        wayland = row.display == "wayland"
+        wanted = ("WAYLAND_DISPLAY", "SWAYSOCK", "DISPLAY") if wayland else ("DISPLAY",)
         if attach:
             # Run inside a session a parent runner set up (for a wrapped scenario).
-            for name in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"):
+            for name in wanted + ("DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"):
                 if not os.environ.get(name):
                     raise SetupError(f"--attach needs {name} in the environment")
                 self.env[name] = os.environ[name]
         else:
-            self._start_x()
+            if wayland:
+                self._start_sway()
+            else:
+                self._start_x()
             self._start_buses()
         os.environ.update(self.env)
+        self.input = WaylandInput(self) if wayland else XInput(self)
         self._connect_atspi()
 
     def _start_x(self):
         read_end, write_end = os.pipe()
         try:
             self.xvfb = self.processes.start(
-                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+                ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
                  "-nolisten", "tcp", "-noreset"],
                 pass_fds=[write_end], stdout=subprocess.DEVNULL,
                 stderr=open(os.path.join(self.workdir, "xvfb.log"), "w"))
@@ -214,6 +228,61 @@ class Session:
             if write_end is not None:
                 os.close(write_end)
         self.env["DISPLAY"] = ":" + display
+
+    def _start_sway(self):
+        """sway with a headless output of the size Xvfb's screen has, and no
+        borders. As in a desktop's Wayland session, Xwayland serves the X
+        clients (Orca reads its keyboard map from X). sway will not run as
+        root: under root it runs as nobody, whose sockets the tests (root)
+        reach all the same."""
+        home = os.path.join(self.workdir, "sway")
+        runtime = os.path.join(home, "runtime")
+        os.makedirs(runtime, mode=0o700)
+        config = os.path.join(home, "config")
+        with open(config, "w") as out:
+            out.write(f"output HEADLESS-1 resolution {SCREEN[0]}x{SCREEN[1]}\n"
+                      "xwayland force\n"
+                      "default_border none\n"
+                      "default_floating_border none\n"
+                      "focus_on_window_activation focus\n")
+        prefix = []
+        if os.geteuid() == 0:
+            os.chmod(self.workdir, 0o711)
+            for path in (home, runtime, config):
+                os.chown(path, 65534, 65534)
+            prefix = [_find_tool("setpriv"), "--reuid=65534", "--regid=65534", "--clear-groups"]
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "XDG_RUNTIME_DIR": runtime,
+               "WLR_BACKENDS": "headless", "WLR_LIBINPUT_NO_DEVICES": "1", "WLR_RENDERER": "pixman"}
+        sway = self.processes.start(prefix + [_find_tool("sway"), "-c", config], env=env,
+                                    stdout=subprocess.DEVNULL,
+                                    stderr=open(os.path.join(self.workdir, "sway.log"), "w"))
+
+        def sockets():
+            if sway.poll() is not None:
+                raise SetupError(f"sway ended at start with status {sway.returncode}: "
+                                 f"{_tail(os.path.join(self.workdir, 'sway.log'))}")
+            names = os.listdir(runtime)
+            display = [n for n in names if n.startswith("wayland-") and not n.endswith(".lock")]
+            ipc = [n for n in names if n.startswith("sway-ipc.")]
+            x_display = _x_display_of(sway.pid)
+            return (display[0], ipc[0], x_display) if display and ipc and x_display else None
+        found, ok = poll(sockets, 15, 0.05)
+        if not ok:
+            raise SetupError("sway made no Wayland socket within 15 s")
+        # An absolute path: the program and the tools keep the session's own runtime folder.
+        self.env["WAYLAND_DISPLAY"] = os.path.join(runtime, found[0])
+        self.env["SWAYSOCK"] = os.path.join(runtime, found[1])
+        self.env["DISPLAY"] = found[2]
+        if prefix:
+            # Xwayland lets in its own user's clients alone; the tests' are root's.
+            granted = subprocess.run(prefix + ["xhost", "+si:localuser:root"], env={**env, "DISPLAY": found[2]},
+                                     capture_output=True, text=True, timeout=10)
+            if granted.returncode != 0:
+                raise SetupError(f"xhost could not let root's clients into Xwayland: {granted.stderr}")
+        _, ok = poll(lambda: subprocess.run(["swaymsg", "-t", "get_version"], env=self.base_env(),
+                                            capture_output=True, timeout=10).returncode == 0, 15, 0.05)
+        if not ok:
+            raise SetupError("sway never answered on its IPC socket")
 
     def _start_buses(self):
         runtime = os.path.join(self.workdir, "runtime")
@@ -271,51 +340,6 @@ class Session:
         context = self.GLib.MainContext.default()
         while context.pending():
             context.iteration(False)
-
-    def xdotool(self, *args, timeout=20):
-        result = subprocess.run(["xdotool", *map(str, args)], env=self.base_env(),
-                                capture_output=True, text=True, timeout=timeout)
-        return result
-
-    def send_close_request(self, window_id):
-        """Asks the window to close the way a window manager does: a
-        WM_DELETE_WINDOW client message of the WM_PROTOCOLS kind."""
-        xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
-        xlib.XOpenDisplay.restype = ctypes.c_void_p
-        xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        xlib.XInternAtom.restype = ctypes.c_ulong
-        xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-        xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                                    ctypes.c_void_p]
-        xlib.XFlush.argtypes = [ctypes.c_void_p]
-        xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
-        class ClientMessage(ctypes.Structure):
-            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
-                        ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
-                        ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                        ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-
-        class Event(ctypes.Union):
-            _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
-
-        display = xlib.XOpenDisplay(self.env["DISPLAY"].encode())
-        if not display:
-            raise SetupError("cannot open the X display to send a close request")
-        try:
-            event = Event()
-            event.xclient.type = 33  # ClientMessage
-            event.xclient.window = window_id
-            event.xclient.message_type = xlib.XInternAtom(display, b"WM_PROTOCOLS", False)
-            event.xclient.format = 32
-            event.xclient.data[0] = xlib.XInternAtom(display, b"WM_DELETE_WINDOW", False)
-            event.xclient.data[1] = 0  # CurrentTime
-            if not xlib.XSendEvent(display, window_id, False, 0, ctypes.byref(event)):
-                raise SetupError("XSendEvent refused the close request")
-            xlib.XFlush(display)
-        finally:
-            xlib.XCloseDisplay(display)
-
 
 # --------------------------------------------------------------------------
 # What the screen reader sees
@@ -433,6 +457,191 @@ class Snapshot:
 
 
 # --------------------------------------------------------------------------
+# The operator's hands: keys, clicks and the window manager's requests, on X or on Wayland
+
+
+class XInput:
+    """Keys and clicks through the X server's XTEST (xdotool); the window is an X window."""
+
+    def __init__(self, session):
+        self.session = session
+
+    def xdotool(self, *args, timeout=20):
+        return subprocess.run(["xdotool", *map(str, args)], env=self.session.base_env(),
+                              capture_output=True, text=True, timeout=timeout)
+
+    def find_window(self, app):
+        result = self.xdotool("search", "--onlyvisible", "--pid", app.pid, "--name", "^Tarnwick$")
+        ids = result.stdout.split()
+        return int(ids[0]) if len(ids) == 1 else None
+
+    def focus(self, app):
+        """With no window manager nobody else gives the window the input focus."""
+        self.xdotool("windowfocus", "--sync", app.window_id, timeout=10)
+
+    def key(self, *keys):
+        result = self.xdotool("key", "--delay", "15", *keys)
+        if result.returncode != 0:
+            raise SetupError(f"xdotool key {' '.join(keys)} failed: {result.stderr}")
+
+    def click(self, app, *nodes):
+        # No --sync: it waits for the pointer to move, forever if it is there already.
+        # The motion and the click reach the program in order anyway.
+        args = []
+        for node in nodes:
+            args += ["mousemove", *node.centre, "click", "--delay", "1", "1"]
+        result = self.xdotool(*args, timeout=120)
+        if result.returncode != 0:
+            raise SetupError(f"xdotool clicks failed: {result.stderr}")
+
+    def screenshot(self, app, path):
+        _checked_run(["import", "-window", hex(app.window_id), path], self.session.base_env())
+
+    def close(self, app):
+        """Asks the window to close the way a window manager does: a
+        WM_DELETE_WINDOW client message of the WM_PROTOCOLS kind."""
+        xlib = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+        xlib.XOpenDisplay.restype = ctypes.c_void_p
+        xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        xlib.XInternAtom.restype = ctypes.c_ulong
+        xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+        xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                                    ctypes.c_void_p]
+        xlib.XFlush.argtypes = [ctypes.c_void_p]
+        xlib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+        class ClientMessage(ctypes.Structure):
+            _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
+                        ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
+                        ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                        ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+        class Event(ctypes.Union):
+            _fields_ = [("xclient", ClientMessage), ("pad", ctypes.c_long * 24)]
+
+        display = xlib.XOpenDisplay(self.session.env["DISPLAY"].encode())
+        if not display:
+            raise SetupError("cannot open the X display to send a close request")
+        try:
+            event = Event()
+            event.xclient.type = 33  # ClientMessage
+            event.xclient.window = app.window_id
+            event.xclient.message_type = xlib.XInternAtom(display, b"WM_PROTOCOLS", False)
+            event.xclient.format = 32
+            event.xclient.data[0] = xlib.XInternAtom(display, b"WM_DELETE_WINDOW", False)
+            event.xclient.data[1] = 0  # CurrentTime
+            if not xlib.XSendEvent(display, app.window_id, False, 0, ctypes.byref(event)):
+                raise SetupError("XSendEvent refused the close request")
+            xlib.XFlush(display)
+        finally:
+            xlib.XCloseDisplay(display)
+
+
+
+class WaylandInput:
+    """Keys and clicks as a keyboard and a pointer of the compositor's seat
+    (wayland_input); the window is sway's, found, focused and asked to close
+    through sway's IPC."""
+
+    def __init__(self, session):
+        import wayland_input
+        self.session = session
+        try:
+            self.devices = wayland_input.VirtualInput(session.env["WAYLAND_DISPLAY"], SCREEN)
+        except (OSError, wayland_input.WaylandError) as error:
+            raise SetupError(f"no keyboard and pointer on the compositor: {error}") from None
+
+    def swaymsg(self, *args):
+        result = subprocess.run(["swaymsg", *args], env=self.session.base_env(),
+                                capture_output=True, text=True, timeout=20)
+        if result.returncode != 0:
+            raise SetupError(f"swaymsg {' '.join(args)} failed: {result.stdout}{result.stderr}")
+        return result.stdout
+
+    def _windows(self, pid):
+        import json
+        found = []
+
+        def walk(node):
+            if node.get("pid") == pid and node.get("visible", True):
+                found.append(node)
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+        walk(json.loads(self.swaymsg("-t", "get_tree")))
+        return found
+
+    def find_window(self, app):
+        windows = [w for w in self._windows(app.pid) if w.get("name") == "Tarnwick"]
+        return windows[0]["id"] if len(windows) == 1 else None
+
+    def focus(self, app):
+        self.swaymsg(f"[con_id={app.window_id}]", "focus")
+
+    def key(self, *keys):
+        import wayland_input
+        try:
+            self.devices.keys(keys)
+        except wayland_input.WaylandError as error:
+            raise SetupError(f"keys {' '.join(keys)}: {error}") from None
+
+    def _origin(self, app):
+        """Where the window's surface is on the screen, by sway; and where Qt,
+        which cannot know it on Wayland, puts the window's own top left."""
+        for window in self._windows(app.pid):
+            if window["id"] == app.window_id:
+                rect, inner = window["rect"], window["window_rect"]
+                main = app.snapshot().main
+                if main is None:
+                    raise ScenarioFailure("no main window to click on\n" + app.snapshot().describe())
+                return rect["x"] + inner["x"] - main.node.extents[0], rect["y"] + inner["y"] - main.node.extents[1]
+        raise ScenarioFailure("sway no longer has the window")
+
+    def click(self, app, *nodes):
+        import wayland_input
+        dx, dy = self._origin(app)
+        try:
+            for node in nodes:
+                x, y = node.centre
+                self.devices.click(x + dx, y + dy)
+        except wayland_input.WaylandError as error:
+            raise SetupError(f"click: {error}") from None
+
+    def close(self, app):
+        """sway's kill: the xdg_toplevel close request a window's close button makes."""
+        self.swaymsg(f"[con_id={app.window_id}]", "kill")
+
+    def screenshot(self, app, path):
+        # The compositor draws the pointer into what it copies: out of the way first.
+        self.devices.move(0, 0)
+        dx, dy = self._origin(app)
+        main = app.snapshot().main
+        x, y, width, height = main.node.extents
+        _checked_run(["grim", "-g", f"{x + dx},{y + dy} {width}x{height}", path], self.session.base_env())
+
+
+def _x_display_of(pid):
+    """The X display a process serves, by the lock file the X server leaves
+    for it with that process's PID (wlroots writes the compositor's)."""
+    for lock in glob.glob("/tmp/.X*-lock"):
+        with contextlib.suppress(OSError, ValueError), open(lock) as held:
+            if int(held.read().strip(" \0\n")) == pid:
+                return ":" + os.path.basename(lock)[2:-5]
+    return None
+
+
+def _checked_run(argv, env):
+    result = subprocess.run(argv, env=env, capture_output=True, text=True, timeout=60)
+    if result.returncode != 0:
+        raise SetupError(f"{' '.join(argv)} failed: {result.stdout}{result.stderr}")
+
+
+def _tail(path, lines=10):
+    with contextlib.suppress(OSError), open(path, errors="replace") as log:
+        return "".join(log.readlines()[-lines:])
+    return ""
+
+
+# --------------------------------------------------------------------------
 # One run of the program
 
 
@@ -449,10 +658,14 @@ class App:
         os.makedirs(env["HOME"], exist_ok=True)
         env.update({
             "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
-            "QT_QPA_PLATFORM": "xcb",
+            "QT_QPA_PLATFORM": "wayland" if session.row.display == "wayland" else "xcb",
             "LANG": "en_US.UTF-8",
         })
-        env.update(env_extra or {})
+        env.update(session.row.env)
+        self.env_extra = env_extra or {}
+        env.update(self.env_extra)
+        # A variable given as None is one the run must not have.
+        env = {name: value for name, value in env.items() if value is not None}
         self.env = env
         self.log = open(self.log_path, "w")
         self.launcher = session.processes.start(
@@ -484,33 +697,46 @@ class App:
                 self.pid = self._program_pid()
                 if self.pid is None:
                     return None
-            self.session.pump()
-            with contextlib.suppress(Exception):
-                self.session.desktop.clear_cache()
-                for i in range(self.session.desktop.childCount):
-                    app = self.session.desktop.getChildAtIndex(i)
-                    if app is not None and app.get_process_id() == self.pid and app.childCount > 0:
-                        return app
+            # Not the program's first application object: under the GTK theme
+            # GTK may register one too, which has no windows.
+            for app in self._applications():
+                if app.childCount > 0:
+                    return app
             return None
         app, ok = poll(found, 20, 0.05)
         if not ok:
             raise SetupError(f"the program (PID {self.pid}) never showed up on the AT-SPI bus:\n"
                              f"{self.log_tail()}")
+        # One application for the program: a second one (GTK's, under the GTK
+        # theme) shows a screen reader an empty program beside the real one.
+        others = [f"{other.get_toolkit_name()} {other.name!r}" for other in self._applications()
+                  if other.childCount == 0]
+        if others:
+            raise ScenarioFailure(f"besides its Qt application the program put {others} on the AT-SPI bus")
         # Read every property afresh: without a main loop the cache would go stale.
         app.set_cache_mask(self.session.Atspi.Cache.NONE)
         self.accessible = app
-
-        def window_id():
-            result = self.session.xdotool("search", "--onlyvisible", "--pid", self.pid,
-                                          "--name", "^Tarnwick$")
-            ids = result.stdout.split()
-            return int(ids[0]) if len(ids) == 1 else None
-        self.window_id, ok = poll(window_id, 10, 0.05)
+        self.window_id, ok = poll(lambda: self.session.input.find_window(self), 10, 0.05)
         if not ok:
-            raise SetupError("the window Tarnwick never appeared on the X display")
+            raise SetupError("the window Tarnwick never appeared on the display")
+        # A scenario that names a desktop of its own (a dark GTK theme, say) chose its theme itself.
+        if not {"XDG_CURRENT_DESKTOP", "QT_QPA_PLATFORMTHEME"} & set(self.env_extra):
+            check_plugins(self.pid, self.session.row)
         self.wait_for(lambda s: s.main is not None and "showing" in s.main.node.states,
                       "the main window is shown")
         self.focus_window()
+
+    def _applications(self):
+        """The program's application objects on the AT-SPI bus."""
+        self.session.pump()
+        found = []
+        with contextlib.suppress(Exception):
+            self.session.desktop.clear_cache()
+            for i in range(self.session.desktop.childCount):
+                app = self.session.desktop.getChildAtIndex(i)
+                if app is not None and app.get_process_id() == self.pid:
+                    found.append(app)
+        return found
 
     def running(self):
         if self.wrapped:
@@ -574,9 +800,9 @@ class App:
     # -- input
 
     def focus_window(self):
-        """Gives the window the X input focus: with no window manager nobody else does."""
+        """Gives the window the input focus, and waits for a focused control."""
         def active():
-            self.session.xdotool("windowfocus", "--sync", self.window_id, timeout=10)
+            self.session.input.focus(self)
             snapshot = self.snapshot()
             return snapshot.main is not None and "active" in snapshot.main.node.states \
                 and snapshot.focused() is not None
@@ -585,23 +811,21 @@ class App:
             raise ScenarioFailure("the window never became active\n" + self.snapshot().describe())
 
     def key(self, *keys):
-        result = self.session.xdotool("key", "--delay", "15", *keys)
-        if result.returncode != 0:
-            raise SetupError(f"xdotool key {' '.join(keys)} failed: {result.stderr}")
+        self.session.input.key(*keys)
 
-    def click(self, node):
-        x, y = node.centre
-        # No --sync: it waits for the pointer to move, forever if it is there already.
-        # The motion and the click reach the program in order anyway.
-        result = self.session.xdotool("mousemove", x, y, "click", "1")
-        if result.returncode != 0:
-            raise SetupError(f"xdotool click at {x},{y} failed: {result.stderr}")
+    def click(self, *nodes):
+        """Clicks each node's centre in turn."""
+        self.session.input.click(self, *nodes)
 
     def click_control(self, name):
         self.click(self.snapshot().control(name))
 
     def close_request(self):
-        self.session.send_close_request(self.window_id)
+        self.session.input.close(self)
+
+    def screenshot(self, path):
+        """The window alone, as the screen shows it, to a PNG."""
+        self.session.input.screenshot(self, path)
 
 
 class ScreenReader:
@@ -638,6 +862,7 @@ class ScreenReader:
             asoundrc.write("pcm.!default { type null }\n")
         with open(os.path.join(env["XDG_CONFIG_HOME"], "speech-dispatcher", "speechd.conf"), "w") as conf:
             conf.write('AudioOutputMethod "alsa"\n')
+        self._take_the_one_orca()
         self.lines = []
         self._lock = threading.Lock()
         self._master, self._slave = pty.openpty()
@@ -656,6 +881,28 @@ class ScreenReader:
         if not ok:
             self.stop()
             raise SetupError("orca did not start listening within 20 s")
+
+    # Orca will not start while another Orca of the same user runs anywhere on
+    # the machine, so runners on other rows take turns through this lock.
+    TURN = os.path.join(tempfile.gettempdir(), "tarnwick-orca.lock")
+
+    def _take_the_one_orca(self):
+        self._turn = open(self.TURN, "a")
+
+        def my_turn():
+            try:
+                fcntl.flock(self._turn, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                return True
+            except BlockingIOError:
+                return False
+        _, ok = poll(my_turn, 120, 0.1)
+        others = lambda: subprocess.run(["pgrep", "-u", str(os.getuid()), "-x", "orca"],  # noqa: E731
+                                        capture_output=True, text=True).stdout.split()
+        if ok:
+            _, ok = poll(lambda: not others(), 30, 0.1)
+        if not ok:
+            self._turn.close()
+            raise SetupError(f"another Orca kept running (PIDs {others()}), and Orca starts only alone")
 
     @property
     def button_role(self):
@@ -711,6 +958,25 @@ class ScreenReader:
             os.close(self._master)
         with open(os.path.join(self.workdir, "orca-debug.log"), "w") as log, self._lock:
             log.write("\n".join(self.lines))
+        self._turn.close()  # the next runner's Orca may start
+
+
+def check_plugins(pid, desktop):
+    """The Qt platform and platform theme the program took, from the plugins it
+    mapped: a row that did not get its desktop's theme tests nothing of it."""
+    try:
+        with open(f"/proc/{pid}/maps") as maps:
+            paths = {line.split(None, 5)[5].strip() for line in maps if line.count(" ") >= 5 and "/" in line}
+    except (OSError, IndexError):
+        return  # ended already; the scenario sees that
+    def loaded(kind):
+        return sorted(os.path.basename(p).split(".so")[0] for p in paths if f"/plugins/{kind}/" in p)
+    platform = "libqwayland" if desktop.display == "wayland" else "libqxcb"
+    wanted = [desktop.theme_plugin] if desktop.theme_plugin else []
+    platforms, themes = loaded("platforms"), loaded("platformthemes")
+    if not any(p.startswith(platform) for p in platforms) or themes != wanted:
+        raise SetupError(f"on the {desktop.name} row the program must load the platform {platform} and "
+                         f"the theme plugins {wanted}; it loaded {platforms} and {themes}")
 
 
 def _process_state(pid):

@@ -1,11 +1,12 @@
 #!/usr/bin/python3
-"""Black-box tests of the built Tarnwick program, worked through a private X
-display and read through the accessibility bus.
+"""Black-box tests of the built Tarnwick program, worked through a private
+display and read through the accessibility bus, under one desktop's row.
 
-    /usr/bin/python3 run_blackbox.py --binary build/dev/bin/tarnwick [--only REGEX] [--list]
+    /usr/bin/python3 run_blackbox.py --binary build/dev/bin/tarnwick [--desktop NAME] [--only REGEX] [--list]
 
 Runs with Debian's system Python, which is where python3-pyatspi lives. Exits 0
-when no scenario failed; a scenario skipped says why.
+when no scenario failed; a scenario skipped says why. A row whose packages are
+missing is skipped whole (exit 77), except under CI, where it fails.
 """
 
 import argparse
@@ -20,10 +21,13 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 
+import desktops  # noqa: E402
 import harness  # noqa: E402
 import scenarios  # noqa: E402
 from harness import (App, Processes, ScenarioFailure, ScenarioSkipped, ScreenReader,  # noqa: E402
                      Session, SetupError)
+
+SKIPPED = 77  # the exit status CTest takes for a test not run
 
 
 class Context:
@@ -98,6 +102,7 @@ def run_under_cups(scenario, processes, args, workdir, deadline):
     """Runs one printing scenario in a child runner under the private print
     scheduler, on this runner's display and buses."""
     rerun = [sys.executable, os.path.abspath(__file__), "--attach", "--binary", args.binary, "--workdir", workdir,
+             "--desktop", args.desktop,
              "--only", "^" + re.escape(scenario.name) + "$",
              "--deadline", str(max(10, int(deadline - time.monotonic())))]
     passed, report = harness.run_under_cups(scenario.cups, rerun, processes, workdir, deadline)
@@ -110,6 +115,9 @@ def main():
     parser.add_argument("--only", action="append", default=[],
                         help="run the scenarios whose name matches this regular expression")
     parser.add_argument("--list", action="store_true", help="list the scenarios and stop")
+    parser.add_argument("--desktop", default="none", choices=desktops.names(),
+                        help="the desktop whose session the program runs in (default: none)")
+    parser.add_argument("--list-desktops", action="store_true", help="list the desktops' rows and stop")
     parser.add_argument("--deadline", type=float, default=190.0,
                         help="seconds for the whole run; scenarios not started by then fail")
     parser.add_argument("--workdir", help="scratch directory (default: a new one, removed when all pass)")
@@ -118,6 +126,13 @@ def main():
                         help="use the display and buses in the environment (for a wrapped child run)")
     args = parser.parse_args()
 
+    if args.list_desktops:
+        print(";".join(desktops.names()))
+        return 0
+    desktop = desktops.desktop(args.desktop)
+    unknown = set(desktop.cannot) - {s.name for s in scenarios.SCENARIOS}
+    if unknown:
+        parser.error(f"the {desktop.name} row excuses scenarios that do not exist: {sorted(unknown)}")
     chosen = [s for s in scenarios.SCENARIOS
               if not args.only or any(re.search(pattern, s.name) for pattern in args.only)]
     if args.list:
@@ -130,6 +145,17 @@ def main():
         parser.error("no scenario matches --only")
     args.binary = os.path.abspath(args.binary)
 
+    missing = desktops.missing_packages(desktop)
+    if missing:
+        said = (f"the {desktop.name} row needs {', '.join(missing)} (scripts/install-deps test)")
+        if os.environ.get("CI") == "true":
+            print(f"cannot run: {said}, and under CI every row must run", flush=True)
+            return 1
+        print(f"SKIP every scenario: {said}", flush=True)
+        return SKIPPED
+    if not args.attach:
+        print(f"desktop {desktop.name}: {desktop.what}", flush=True)
+
     deadline = time.monotonic() + args.deadline
     processes = Processes()
     harness.install_cleanup(processes)
@@ -139,7 +165,7 @@ def main():
     started = time.monotonic()
     try:
         try:
-            session = Session(processes, workdir, attach=args.attach)
+            session = Session(processes, workdir, desktop, attach=args.attach)
         except SetupError as error:
             print(f"cannot set up the test display: {error}", flush=True)
             return 1
@@ -151,7 +177,9 @@ def main():
                                                                           scenario.name))
             os.makedirs(scenario_dir, exist_ok=True)
             begun = time.monotonic()
-            if scenario.cups and not args.attach:
+            if scenario.name in desktop.cannot:
+                outcome, report = "SKIP", f"not on the {desktop.name} row: {desktop.cannot[scenario.name]}"
+            elif scenario.cups and not args.attach:
                 outcome, report = run_under_cups(scenario, processes, args, scenario_dir, deadline)
             else:
                 outcome, report = run_here(scenario, session, args.binary, scenario_dir)

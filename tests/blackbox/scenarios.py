@@ -155,8 +155,12 @@ class Operator:
         if box.title != "Client Summary" or box.node.role != "alert":
             raise ScenarioFailure(f"expected the alert 'Client Summary', saw {box.node.role} "
                                   f"{box.title!r}\n{snapshot.describe()}")
-        if not box.find(role="push button", name="OK") or len(box.find(role="push button")) != 1:
-            raise ScenarioFailure("the summary box must have exactly one button, OK\n"
+        buttons = box.find(role="push button")
+        # The desktop names the box's button in the user's language (Plasma's
+        # theme in French: "Ok"); in English it is OK.
+        english = self.app.env.get("LANG", "").startswith("en")
+        if len(buttons) != 1 or "is default" not in buttons[0].states or (english and buttons[0].name != "OK"):
+            raise ScenarioFailure("the summary box must have exactly one button, OK (its default)\n"
                                   + snapshot.describe())
         return box.text()
 
@@ -602,7 +606,9 @@ HEARD = [
 def screen_reader_hears(ctx):
     reader = ctx.screen_reader()
     start = reader.mark()
-    user = Operator(ctx)
+    # As a user starts it: accessible because a screen reader is running, not
+    # because the tests switch it on.
+    user = Operator(ctx, env={"QT_LINUX_ACCESSIBILITY_ALWAYS_ON": None})
     reader.wait_to_hear("Makeover", start, "the window opening on Makeover")
     user.click("Hair Styling")
     user.click("10%")
@@ -685,13 +691,7 @@ for region in REGIONS:
         user = Operator(ctx, env=region.env)
         snapshot = user.app.snapshot()
         makeup, next_patron = snapshot.control("Permanent Makeup"), snapshot.button("Next Patron")
-        clicks = []
-        for _ in range(region.makeups):
-            for node in (makeup, next_patron):
-                clicks += ["mousemove", *node.centre, "click", "--delay", "1", "1"]
-        result = ctx.session.xdotool(*clicks, timeout=120)
-        if result.returncode != 0:
-            raise SetupError(f"xdotool failed: {result.stderr}")
+        user.app.click(*[makeup, next_patron] * region.makeups)
         user.see_cleared()
         user.click("Hair Styling")
         user.click("20%")
@@ -852,7 +852,7 @@ for row in PRINT_ROWS:
         check_paper_colours(page, at, scale, (amount[0] - window[0], amount[1] - window[1],
                                               amount[2], amount[3]))
         note = f"PDF {size} bytes, out of the queue {queued:.2f} s after the click, at {scale:.3f} of its size"
-        if not row.paper.fills and not row.dark:
+        if not row.paper.fills and not row.dark and ctx.session.row.page_matches_screen:
             note += ", against the screen: " + _compare_with_screen(user, pdf, at, (width, height), work)
         ctx.note(note)
         user.expect_summary(summary_text(1, "$54.00"))
@@ -861,7 +861,7 @@ for row in PRINT_ROWS:
 def _compare_with_screen(user, pdf, at, size, work):
     """The page at the screen's 96 dpi against what the screen showed."""
     screen = os.path.join(work, "screen.png")
-    _run(["import", "-window", hex(user.app.window_id), screen])
+    user.app.screenshot(screen)
     _run(["pdftoppm", "-r", "96", "-png", "-singlefile", "-x", str(at[0]), "-y", str(at[1]),
           "-W", str(size[0]), "-H", str(size[1]), pdf, os.path.join(work, "printed")])
     printed = os.path.join(work, "printed.png")
