@@ -807,14 +807,20 @@ def check_paper_and_scale(pdf, paper, form_size, work):
     return page, (x, y), width / form_size[0]
 
 
-def check_paper_colours(page, at, scale, amount_box):
+def check_paper_colours(pdf, page, at, scale, amount_box):
     """Dark letters on a light face on white paper, whatever the screen's theme.
+    page and at: the page at 96 dpi and the form's top left on it;
     amount_box: where an amount's letters are in the window, in screen pixels."""
     x, y = at
     paper, face = _pixel(page, 0, 0), _pixel(page, x + 3, y + 3)
-    left, top, width, height = (round(length * scale) for length in amount_box)
-    crop = subprocess.run(["convert", page, "-crop", f"{width}x{height}+{x + left}+{y + top}", "+repage",
-                           "-depth", "8", "ppm:-"], capture_output=True, timeout=60, check=True).stdout
+    # The letters are read at 300 dpi: at 96 a form shrunk onto a roll has
+    # strokes thinner than a pixel, which come out grey.
+    dpi = 300
+    left, top, width, height = (round(length * dpi / 96) for length in (
+        x + amount_box[0] * scale, y + amount_box[1] * scale, amount_box[2] * scale, amount_box[3] * scale))
+    crop = subprocess.run(["pdftoppm", "-r", str(dpi), "-x", str(left), "-y", str(top), "-W", str(width),
+                           "-H", str(height), "-singlefile", pdf], capture_output=True, timeout=60,
+                          check=True).stdout
     data = crop.split(maxsplit=4)[4]
     darkest = min((tuple(data[i:i + 3]) for i in range(0, len(data), 3)), key=sum)
     if paper != (255, 255, 255) or min(face) < 200 or max(darkest) > 96:
@@ -849,7 +855,7 @@ for row in PRINT_ROWS:
         page, at, scale = check_paper_and_scale(pdf, row.paper, (width, height), work)
         window = snapshot.main.node.extents
         amount = next(n.extents for n in snapshot.main.find(role="label") if n.labelled_by == "Total Due:")
-        check_paper_colours(page, at, scale, (amount[0] - window[0], amount[1] - window[1],
+        check_paper_colours(pdf, page, at, scale, (amount[0] - window[0], amount[1] - window[1],
                                               amount[2], amount[3]))
         note = f"PDF {size} bytes, out of the queue {queued:.2f} s after the click, at {scale:.3f} of its size"
         if not row.paper.fills and not row.dark and ctx.session.row.page_matches_screen:

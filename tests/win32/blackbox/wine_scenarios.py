@@ -1049,7 +1049,7 @@ def _print_under(ctx, paper, scheme):
     page, at, scale = linux.check_paper_and_scale(pdf, paper, form, ctx.worker.scratch("print"))
     # Whatever the screen's colours, the page is the standard light look.
     left, top, right, bottom = (twips / 15 for twips in layout["controls"]["lblTotalDue"])
-    linux.check_paper_colours(page, at, scale, (left, top, right - left, bottom - top))
+    linux.check_paper_colours(pdf, page, at, scale, (left, top, right - left, bottom - top))
     ctx.note(f"PDF {size} bytes, handed over {handed * 1000:.0f} ms and out of the queue {queued:.2f} s after the "
              f"click, at {scale:.3f} of its size")
     user.expect_summary(summary_text(1, "$54.00"))
