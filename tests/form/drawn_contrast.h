@@ -28,8 +28,9 @@ inline double luminance(QRgb pixel)
 
 inline double contrast(QRgb a, QRgb b)
 {
-    const auto [darker, lighter] = std::minmax(luminance(a), luminance(b));
-    return (lighter + 0.05) / (darker + 0.05);
+    const double first = luminance(a);
+    const double second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
 }
 
 class DrawnContrast {
