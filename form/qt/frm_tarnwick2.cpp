@@ -179,8 +179,7 @@ bool frmTarnwick2::eventFilter(QObject* watched, QEvent* event)
         // Enter is decided here, before the control sees it: some desktops'
         // themes make Enter press whatever button has the focus, an option
         // included, and it would never reach the default button.
-        if (const std::optional<LayoutRow> own = rowOf(button))
-            pressButton(enterTarget(*own));
+        pressButton(enterTarget(rowOf(button)));
         return true;
     }
     if (event->type() != QEvent::Shortcut || !button || !button->isEnabled())
